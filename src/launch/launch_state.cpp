@@ -1,0 +1,33 @@
+#include "launch/launch_state.h"
+
+namespace launch {
+
+settings::ReadResult LaunchState::getdir(GameType gametype)
+{
+    settings::ReadResult read = settings::readDirectories();
+    if (!read.ok()) {
+        m_quakeDirectory.clear();
+        m_gameDirectory.clear();
+        return read;
+    }
+    m_quakeDirectory = read.directories.slot(1);
+    m_gameDirectory = read.directories.slot(gametype);
+    return read;
+}
+
+LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
+{
+    LaunchOutcome outcome;
+    outcome.settings = state.getdir(entry.gameType);
+    if (!outcome.settings.ok()) {
+        outcome.status = LaunchStatus::SettingsFailed;
+        return outcome;
+    }
+    const ServerCommand command = composeCommand(entry, state.quakeDirectory(), state.gameDirectory());
+    outcome.commandLine = command.line();
+    outcome.start = startServer(command);
+    outcome.status = outcome.start.started ? LaunchStatus::Started : LaunchStatus::StartFailed;
+    return outcome;
+}
+
+}  // namespace launch

@@ -1,0 +1,53 @@
+#pragma once
+
+// The settings file tessaro.cfg: read afresh whenever a directory is needed,
+// rewritten whole when the user applies the Configure dialog.
+
+#include "settings/directory_settings.h"
+
+#include <string>
+
+namespace settings {
+
+// Opened by this bare name, that is, in the current working directory.
+inline constexpr const char *kFileName = "tessaro.cfg";
+
+enum class ReadFailure {
+    None,
+    Missing,       // there is no settings file
+    Unreadable,    // it exists but cannot be opened or read
+    NotAFile,      // a directory, a pipe, a device
+    TooFewFields,  // it ends before the ninth directory
+    FieldTooLong,  // a field is longer than any directory could be
+};
+
+struct ReadResult {
+    ReadFailure failure = ReadFailure::None;
+    Directories directories;  // all nine when ok(); the fields that could be read otherwise
+    int fieldsRead = 0;
+    std::string path;         // the file as a person would find it (absolute)
+    std::string reason;       // what is wrong, in words; empty when ok()
+
+    bool ok() const { return failure == ReadFailure::None; }
+};
+
+struct WriteResult {
+    bool written = false;
+    std::string path;    // the file as a person would find it (absolute)
+    std::string reason;  // why nothing was written; empty when written
+
+    bool ok() const { return written; }
+};
+
+// Reads the first nine fields of tessaro.cfg in the current directory.
+ReadResult readDirectories();
+ReadResult readDirectoriesFrom(const std::string &path);
+
+// Replaces tessaro.cfg in the current directory with the nine values.  The
+// old file stays as it was unless the new one is complete: the line goes to a
+// new file beside it, which then takes its name.  Values that valueProblem()
+// rejects are refused, since they would shift or swallow the other slots.
+WriteResult writeDirectories(const Directories &directories);
+WriteResult writeDirectoriesTo(const std::string &path, const Directories &directories);
+
+}  // namespace settings

@@ -1,0 +1,307 @@
+#include "settings/settings_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace settings {
+
+namespace {
+
+// Read in small pieces and stop as soon as the ninth field is complete.
+constexpr std::size_t kReadChunk = 4096;
+
+// The in-place fallback keeps a copy of the old file to put back on failure;
+// a settings file is a few hundred bytes.
+constexpr std::size_t kMaxInPlaceBytes = 64 * 1024;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor(FileDescriptor &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    ~FileDescriptor() { reset(); }
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    // Closes and says whether the close itself succeeded (it can report a
+    // failed write-back on some file systems).
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string osReason(int error) { return std::strerror(error); }
+
+std::string displayPath(const std::string &path)
+{
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+std::string directoryOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at, so that writing replaces the
+// file the user pointed tessaro.cfg at instead of the link.
+std::string followLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length < 0 || static_cast<std::size_t>(length) == sizeof target)
+            return path;
+        std::string next(target, static_cast<std::size_t>(length));
+        path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
+    }
+    return path;  // a loop: opening it reports that
+}
+
+bool writeAll(int fd, std::string_view bytes, off_t offset)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += written;
+    }
+    return true;
+}
+
+std::string randomSuffix()
+{
+    static std::random_device device;
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::uniform_int_distribution<int> pick(0, 35);
+    std::string suffix(12, '0');
+    for (char &c : suffix)
+        c = kDigits[pick(device)];
+    return suffix;
+}
+
+// Creates a file no one else can have prepared: a random name, created
+// exclusively, never through a link.
+FileDescriptor createUniqueFile(const std::string &directory, mode_t mode, std::string &name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = directory + "/." + kFileName + "." + randomSuffix();
+        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (fd.valid() || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return FileDescriptor();
+}
+
+// When the directory takes no new file but tessaro.cfg itself is writable,
+// rewrite it where it is.  The space is reserved first so that the usual
+// failures (disk full, file-size limit) happen before anything changes, and
+// the old bytes go back if the write fails all the same.
+bool rewriteInPlace(const std::string &target, const std::string &line, WriteResult &result)
+{
+    FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid())
+        return false;
+
+    std::string old(kMaxInPlaceBytes + 1, '\0');
+    const ssize_t oldLength = ::pread(fd.get(), old.data(), old.size(), 0);
+    if (oldLength < 0 || static_cast<std::size_t>(oldLength) > kMaxInPlaceBytes) {
+        result.reason = "Could not rewrite " + result.path + " in place: "
+            + (oldLength < 0 ? osReason(errno) : "it is far larger than a settings file") + ".";
+        return true;
+    }
+    old.resize(static_cast<std::size_t>(oldLength));
+
+    const auto newLength = static_cast<off_t>(line.size());
+    if (line.size() > old.size()) {
+        const int error = ::posix_fallocate(fd.get(), 0, newLength);
+        if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
+            result.reason = "Could not write " + result.path + ": " + osReason(error) + ".";
+            return true;
+        }
+    }
+    if (!writeAll(fd.get(), line, 0) || ::ftruncate(fd.get(), newLength) != 0 || ::fsync(fd.get()) != 0) {
+        const int error = errno;
+        writeAll(fd.get(), old, 0);
+        (void)::ftruncate(fd.get(), static_cast<off_t>(old.size()));
+        result.reason = "Could not write " + result.path + ": " + osReason(error) + ".";
+        return true;
+    }
+    if (!fd.close()) {
+        result.reason = "Could not write " + result.path + ": " + osReason(errno) + ".";
+        return true;
+    }
+    result.written = true;
+    return true;
+}
+
+}  // namespace
+
+ReadResult readDirectories() { return readDirectoriesFrom(kFileName); }
+
+ReadResult readDirectoriesFrom(const std::string &path)
+{
+    ReadResult result;
+    result.path = displayPath(path);
+
+    // Non-blocking, so that a pipe with no writer cannot hold the window.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid()) {
+        const int error = errno;
+        result.failure = error == ENOENT ? ReadFailure::Missing : ReadFailure::Unreadable;
+        result.reason = error == ENOENT ? "There is no settings file " + result.path + "."
+                                        : result.path + " cannot be read: " + osReason(error) + ".";
+        return result;
+    }
+
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        result.failure = ReadFailure::NotAFile;
+        result.reason = result.path
+            + (S_ISDIR(status.st_mode) ? " is a directory, not a settings file."
+                                       : " is not a regular file (it is a pipe, a device or a socket).");
+        return result;
+    }
+
+    std::string bytes;
+    bool endOfFile = false;
+    for (;;) {
+        char chunk[kReadChunk];
+        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            result.failure = ReadFailure::Unreadable;
+            result.reason = result.path + " cannot be read: " + osReason(errno) + ".";
+            return result;
+        }
+        endOfFile = got == 0;
+        bytes.append(chunk, static_cast<std::size_t>(got));
+
+        ParseResult parsed = parseFields(bytes, endOfFile);
+        if (parsed.status == ParseStatus::NeedMore)
+            continue;
+        result.directories = std::move(parsed.directories);
+        result.fieldsRead = parsed.fieldsRead;
+        switch (parsed.status) {
+        case ParseStatus::Complete:
+            break;
+        case ParseStatus::TooFewFields:
+            result.failure = ReadFailure::TooFewFields;
+            result.reason = result.path + " holds "
+                + (parsed.fieldsRead == 0 ? std::string("none") : std::to_string(parsed.fieldsRead))
+                + " of the nine directories.";
+            break;
+        case ParseStatus::FieldTooLong:
+            result.failure = ReadFailure::FieldTooLong;
+            result.reason = result.path + " is not a settings file Tessaro can read: directory "
+                + std::to_string(parsed.fieldsRead + 1) + " is longer than "
+                + std::to_string(kMaxFieldBytes) + " bytes.";
+            break;
+        case ParseStatus::NeedMore:
+            break;
+        }
+        return result;
+    }
+}
+
+WriteResult writeDirectories(const Directories &directories) { return writeDirectoriesTo(kFileName, directories); }
+
+WriteResult writeDirectoriesTo(const std::string &path, const Directories &directories)
+{
+    WriteResult result;
+    result.path = displayPath(path);
+
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        if (auto problem = valueProblem(directories.slot(slot))) {
+            result.reason = "Nothing was written: directory " + std::to_string(slot) + " " + *problem + ".";
+            return result;
+        }
+    }
+
+    const std::string target = followLinks(path);
+    const std::string directory = directoryOf(target);
+    const std::string line = formatLine(directories);
+
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        result.reason = "Could not write " + result.path + ": it is not a regular file.";
+        return result;
+    }
+
+    // The new file starts private and takes the old file's permissions once
+    // it is ours; a first file gets the umask's.  Never writable by others.
+    std::string temporary;
+    FileDescriptor fd = createUniqueFile(directory, exists ? S_IRUSR | S_IWUSR : 0666 & ~S_IWOTH, temporary);
+    if (!fd.valid()) {
+        const int error = errno;
+        if (exists && (error == EACCES || error == EPERM) && rewriteInPlace(target, line, result))
+            return result;
+        result.reason = "Could not write " + result.path + ": no new file can be made in "
+            + displayPath(directory) + " (" + osReason(error) + ").";
+        return result;
+    }
+
+    auto fail = [&](int error) {
+        fd.reset();
+        ::unlink(temporary.c_str());
+        result.reason = "Could not write " + result.path + ": " + osReason(error) + ".";
+        return result;
+    };
+
+    if (exists) {
+        (void)::fchown(fd.get(), old.st_uid, old.st_gid);  // succeeds only for the owner's own group, or root
+        if (::fchmod(fd.get(), old.st_mode & 0777 & ~S_IWOTH) != 0)
+            return fail(errno);
+    }
+    if (!writeAll(fd.get(), line, 0) || ::fsync(fd.get()) != 0 || !fd.close())
+        return fail(errno);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        result.reason = "Could not replace " + result.path + ": " + osReason(error) + ".";
+        return result;
+    }
+
+    FileDescriptor directoryFd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directoryFd.valid())
+        (void)::fsync(directoryFd.get());  // makes the rename itself durable; the data already is
+    result.written = true;
+    return result;
+}
+
+}  // namespace settings

@@ -1,0 +1,289 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+void makeTraversable(const fs::path &root)
+{
+    std::error_code error;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+}
+
+std::string unescape(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            out += text[i + 1] == 'n' ? '\n' : text[i + 1];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::optional<ServerRecord> parseRecord(const std::string &path)
+{
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    ServerRecord record;
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = unescape(line.substr(equals + 1));
+        if (key == "arg")
+            record.argv.push_back(value);
+        else
+            record.fields[key] = value;
+    }
+    return record;
+}
+
+}  // namespace
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "tessaro-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_path = pattern;
+    // Reachable by an unprivileged child when the tests run as root.
+    ::chmod(m_path.c_str(), 0755);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code error;
+    makeTraversable(m_path);
+    fs::remove_all(m_path, error);
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string &path)
+    : m_previous(fs::current_path().string())
+{
+    fs::current_path(path);
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory()
+{
+    std::error_code error;
+    fs::current_path(m_previous, error);
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+bool exists(const std::string &path)
+{
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+std::vector<std::string> listDirectory(const std::string &path)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator(path, error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string fakeQwsvPath() { return FAKE_QWSV_PATH; }
+
+FakeQuake::FakeQuake(const std::string &quakeDirectoryName)
+{
+    m_quake = m_root.file(quakeDirectoryName);
+    m_records = m_root.file("records");
+    fs::create_directories(m_quake);
+    fs::create_directories(m_records);
+    fs::permissions(m_records, fs::perms::all);
+    fs::copy_file(fakeQwsvPath(), m_quake + "/qwsv");
+    ::setenv("FAKE_QWSV_RECORD_DIR", m_records.c_str(), 1);
+    ::unsetenv("FAKE_QWSV_MODE");
+}
+
+FakeQuake::~FakeQuake()
+{
+    for (long pid : m_pids)
+        stopProcess(pid);
+    // Stand-ins started without the test learning their pid still left a record.
+    for (const auto &[pid, record] : records())
+        stopProcess(pid);
+    ::unsetenv("FAKE_QWSV_RECORD_DIR");
+    ::unsetenv("FAKE_QWSV_MODE");
+}
+
+void FakeQuake::setMode(const std::string &mode) { ::setenv("FAKE_QWSV_MODE", mode.c_str(), 1); }
+
+void FakeQuake::adopt(long pid)
+{
+    if (pid > 0)
+        m_pids.push_back(pid);
+}
+
+std::optional<ServerRecord> FakeQuake::waitForRecord(long pid, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const std::string path = m_records + "/" + std::to_string(pid) + ".record";
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (auto record = parseRecord(path))
+            return record;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return parseRecord(path);
+}
+
+std::map<long, ServerRecord> FakeQuake::records() const
+{
+    std::map<long, ServerRecord> all;
+    for (const std::string &name : listDirectory(m_records)) {
+        if (name.size() > 7 && name.compare(name.size() - 7, 7, ".record") == 0) {
+            if (auto record = parseRecord(m_records + "/" + name))
+                all[std::stol(name)] = *record;
+        }
+    }
+    return all;
+}
+
+bool processAlive(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string content;
+    if (!std::getline(stat, content))
+        return false;
+    const auto close = content.rfind(')');
+    return close != std::string::npos && close + 2 < content.size() && content[close + 2] != 'Z';
+}
+
+void stopProcess(long pid)
+{
+    if (pid <= 0)
+        return;
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    // Reap it if it happens to be ours; otherwise wait for its parent to.
+    ::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG);
+    for (int i = 0; i < 400 && processAlive(pid); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+int zombieChildren()
+{
+    int zombies = 0;
+    const std::string self = std::to_string(::getpid());
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator("/proc", error)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string content;
+        if (!std::getline(stat, content))
+            continue;
+        const auto close = content.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(content.substr(close + 2));
+        std::string state, parent;
+        rest >> state >> parent;
+        if (state == "Z" && parent == self)
+            ++zombies;
+    }
+    return zombies;
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+ChildOutcome runInChild(const std::function<std::string()> &body, ChildOptions options)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t child = ::fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (options.unprivileged && ::geteuid() == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(90);
+        }
+        if (options.fileSizeLimit) {
+            ::signal(SIGXFSZ, SIG_IGN);  // so that the write fails instead of the process
+            const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(91);
+        }
+        const std::string output = body();
+        std::size_t done = 0;
+        while (done < output.size()) {
+            const ssize_t n = ::write(pipeFds[1], output.data() + done, output.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    ChildOutcome outcome;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0)
+            outcome.output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        outcome.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        outcome.signal = WTERMSIG(status);
+    return outcome;
+}
+
+}  // namespace testing_support

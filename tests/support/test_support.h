@@ -1,0 +1,111 @@
+#pragma once
+
+// Shared test fixtures: scratch directories, a stand-in server, and children
+// that run with a real restriction (no root privileges, a file-size limit).
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it (permissions restored first) when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::string &path() const { return m_path; }
+    std::string file(const std::string &name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Changes the current directory for the lifetime of the object.
+class ScopedCurrentDirectory {
+public:
+    explicit ScopedCurrentDirectory(const std::string &path);
+    ~ScopedCurrentDirectory();
+    ScopedCurrentDirectory(const ScopedCurrentDirectory &) = delete;
+    ScopedCurrentDirectory &operator=(const ScopedCurrentDirectory &) = delete;
+
+private:
+    std::string m_previous;
+};
+
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &bytes);
+bool exists(const std::string &path);
+std::vector<std::string> listDirectory(const std::string &path);
+
+// What the stand-in server wrote down about itself.
+struct ServerRecord {
+    std::map<std::string, std::string> fields;  // pid, sid, pgid, cwd, stdin, fds
+    std::vector<std::string> argv;
+};
+
+// A Quake directory whose qwsv is the stand-in server, plus the directory
+// the stand-in writes its records to.  Every server started while the object
+// lives is killed when it goes, also when the test fails.
+class FakeQuake {
+public:
+    explicit FakeQuake(const std::string &quakeDirectoryName = "quake");
+    ~FakeQuake();
+    FakeQuake(const FakeQuake &) = delete;
+    FakeQuake &operator=(const FakeQuake &) = delete;
+
+    const std::string &root() const { return m_root.path(); }
+    const std::string &quakeDirectory() const { return m_quake; }
+    const std::string &recordDirectory() const { return m_records; }
+
+    // "exit": the stand-in ends once it has written its record.
+    void setMode(const std::string &mode);
+
+    // Waits for the record of process `pid`; nothing when none comes in time.
+    std::optional<ServerRecord> waitForRecord(long pid, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Every record so far, by pid.
+    std::map<long, ServerRecord> records() const;
+
+    // Kills `pid` when the fixture goes (servers are not our children).
+    void adopt(long pid);
+
+private:
+    TempDir m_root;
+    std::string m_quake;
+    std::string m_records;
+    std::vector<long> m_pids;
+};
+
+std::string fakeQwsvPath();
+bool processAlive(long pid);
+// Kills and waits until the process is gone.
+void stopProcess(long pid);
+// Zombie children of this process.
+int zombieChildren();
+
+struct ChildOutcome {
+    int exitCode = -1;    // -1 when it did not exit normally
+    int signal = 0;
+    std::string output;   // what the body returned
+};
+
+struct ChildOptions {
+    bool unprivileged = false;        // as root, run as nobody so permission bits apply
+    std::optional<long> fileSizeLimit{};
+};
+
+// Runs `body` in a forked child under the restrictions asked for and returns
+// the string it produced.  Nothing of the body's work touches this process.
+ChildOutcome runInChild(const std::function<std::string()> &body, ChildOptions options = {});
+
+bool runningAsRoot();
+
+}  // namespace testing_support
