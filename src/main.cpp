@@ -1,0 +1,23 @@
+#include "design_font.h"
+#include "tessaro.h"
+
+#include <QApplication>
+
+#include <csignal>
+
+int main(int argc, char *argv[])
+{
+#ifdef SIGXFSZ
+    // A file-size limit then fails a write of the settings, which Tessaro
+    // reports, instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setFont(ui::designFont());
+
+    tessaro window;
+    window.show();
+    return app.exec();
+}

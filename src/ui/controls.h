@@ -1,0 +1,47 @@
+#pragma once
+
+// Builds the controls of the three windows: every control at a fixed place
+// in the design font, with the keyboard behaviour of the program's buttons.
+
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace ui {
+
+enum class LabelLayout {
+    OneLine,         // sizes itself to its text, starting at its left edge
+    WrappedLeft,     // fixed box, wrapped at blanks, cut off at the bottom
+    WrappedCentred,  // likewise, each line centred
+};
+
+// A group box with a bold caption; what it holds stays in the regular font.
+QGroupBox *createFrame(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
+
+// A static label in the regular font.  A one-line label keeps the geometry's
+// left edge and height (or its text's, if taller) and takes its text's width.
+QLabel *createLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
+                    LabelLayout layout);
+
+// A push button whose caption may carry an access key ("E&xit").  Enter and
+// Return press it while it has the focus, once per press: a held key's
+// auto-repeat does not press it again.
+QPushButton *createButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
+
+QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry);
+
+// Tab and Shift+Tab visit these widgets in this order, across containers.
+void setFocusChain(const std::vector<QWidget *> &chain);
+
+// Asks the window manager to leave the window out of the taskbar.  Call it
+// from the window's showEvent: it must be set before every mapping.
+void keepOutOfTaskbar(QWidget *window);
+
+}  // namespace ui

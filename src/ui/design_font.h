@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QFont>
+
+namespace ui {
+
+// The layout was drawn in MS Sans Serif 8.25 pt.  The first of these families
+// that the system has stands in for it, at 11 logical pixels (8.25 pt at 96
+// dots per inch): MS Sans Serif, Microsoft Sans Serif, Liberation Sans
+// (metrically Arial), Arial, then the system's sans serif.
+QFont designFont();
+
+// The same, bold: frame captions.
+QFont designBoldFont();
+
+}  // namespace ui

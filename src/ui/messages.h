@@ -1,0 +1,33 @@
+#pragma once
+
+// What the windows tell the user when something goes wrong, and the one way
+// they show it.
+
+#include <QString>
+
+#include <string>
+
+class QWidget;
+
+namespace ui {
+
+struct Warning {
+    QString text;    // what went wrong, naming the file or program
+    QString advice;  // what to do about it
+};
+
+// A warning box owned by `owner`, modal to that window only.  It returns at
+// once: no handler waits for the user.
+void showWarning(QWidget *owner, const Warning &warning);
+
+// Directories are bytes in the system's 8-bit code page (on Linux the
+// locale's, normally UTF-8).
+QString fromSystem(const std::string &bytes);
+std::string toSystem(const QString &text);
+
+// The product's own addresses and credits, shown in several places.
+inline constexpr const char *kHomePage = "http://tessaro.example.org/";
+inline constexpr const char *kContactAddress = "author@tessaro.example.org";
+inline constexpr const char *kSecondContactAddress = "tessaro@mail.example.net";
+
+}  // namespace ui

@@ -1,0 +1,270 @@
+#include "form1.h"
+#include "settings/settings_file.h"
+#include "tessaro.h"
+#include "test_support.h"
+#include "ui_test_support.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testing_support;
+using namespace ui_testing;
+
+namespace {
+
+// The boxes by slot, as a user finds them by their labels.
+const std::array<const char *, 9> kBoxOfSlot{"txtDir", "Text1", "Text2", "Text3", "Text4",
+                                             "Text5",  "Text6", "Text7", "Text8"};
+
+const std::string kFileLine = "/srv/quake,fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n";
+
+// Permission bits bind root too while this lives: the process acts as nobody.
+class ActAsNobody {
+public:
+    ActAsNobody()
+    {
+        if (::geteuid() == 0)
+            m_dropped = ::seteuid(65534) == 0;
+    }
+    ~ActAsNobody()
+    {
+        if (m_dropped)
+            (void)::seteuid(0);
+    }
+
+private:
+    bool m_dropped = false;
+};
+
+class ConfigureDialog : public ::testing::Test {
+protected:
+    FakeQuake quake;
+    ScopedCurrentDirectory cd{quake.root()};
+    std::unique_ptr<tessaro> window = std::make_unique<tessaro>();
+
+    Form1 *openConfigure()
+    {
+        showActive(*window);
+        QTest::mouseClick(child<QPushButton>(*window, "cmdConfig"), Qt::LeftButton);
+        Form1 *dialog = window->configureDialog();
+        EXPECT_NE(dialog, nullptr);
+        if (dialog) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        }
+        return dialog;
+    }
+
+    QLineEdit *box(Form1 *dialog, int slot) { return child<QLineEdit>(*dialog, kBoxOfSlot.at(slot - 1)); }
+    void apply(Form1 *dialog) { QTest::mouseClick(child<QPushButton>(*dialog, "Command2"), Qt::LeftButton); }
+
+    QMessageBox *warning(Form1 *dialog) { return dialog->findChild<QMessageBox *>(); }
+};
+
+TEST_F(ConfigureDialog, EachBoxEditsItsOwnSlot)
+{
+    Form1 *dialog = openConfigure();
+    std::string expected;
+    for (int slot = 1; slot <= 9; ++slot) {
+        box(dialog, slot)->clear();
+        QTest::keyClicks(box(dialog, slot), QStringLiteral("dir %1").arg(slot));
+        expected += (slot > 1 ? "," : "") + std::string("dir ") + std::to_string(slot);
+    }
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"), expected + "\r\n");
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(ConfigureDialog, LoadingShowsEachSlotInItsBox)
+{
+    writeFile("tessaro.cfg", kFileLine);
+    Form1 *dialog = openConfigure();
+    const std::array<const char *, 9> values{"/srv/quake", "fortress", "ctf", "duel1", "duel2",
+                                             "duel3", "duel4", "arena", "requiem"};
+    for (int slot = 1; slot <= 9; ++slot)
+        EXPECT_EQ(box(dialog, slot)->text().toStdString(), values.at(slot - 1)) << kBoxOfSlot.at(slot - 1);
+    EXPECT_EQ(focusName(), "txtDir");
+    // The rows: Quake, TeamFortress, CTF, Rocket Arena, Requiem, then the duels.
+    std::vector<int> rowsBySlot;
+    for (int slot : {1, 2, 3, 8, 9, 4, 5, 6, 7})
+        rowsBySlot.push_back(box(dialog, slot)->y());
+    EXPECT_TRUE(std::is_sorted(rowsBySlot.begin(), rowsBySlot.end()));
+    EXPECT_EQ(warning(dialog), nullptr);
+}
+
+TEST_F(ConfigureDialog, ApplyWritesEveryTimeEvenWhenEmpty)
+{
+    Form1 *dialog = openConfigure();
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"), ",,,,,,,,\r\n");
+    std::filesystem::remove("tessaro.cfg");
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"), ",,,,,,,,\r\n");
+}
+
+TEST_F(ConfigureDialog, CloseKeepsEditsAndTheTitleBarCloseDropsThem)
+{
+    writeFile("tessaro.cfg", kFileLine);
+    Form1 *dialog = openConfigure();
+    box(dialog, 2)->setText(QStringLiteral("edited"));
+    QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+
+    // The file changes meanwhile; a hidden dialog neither notices nor writes.
+    writeFile("tessaro.cfg", "/elsewhere,tf,c,d,e,f,g,h,i\r\n");
+    EXPECT_EQ(openConfigure(), dialog);
+    EXPECT_EQ(box(dialog, 2)->text(), QStringLiteral("edited"));
+    EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("/srv/quake"));
+    EXPECT_EQ(readFile("tessaro.cfg"), "/elsewhere,tf,c,d,e,f,g,h,i\r\n");
+
+    QPointer<Form1> unloaded = dialog;
+    dialog->close();
+    ASSERT_EVENTUALLY(unloaded.isNull());
+    Form1 *fresh = openConfigure();
+    EXPECT_EQ(box(fresh, 1)->text(), QStringLiteral("/elsewhere"));
+    EXPECT_EQ(box(fresh, 2)->text(), QStringLiteral("tf"));
+    EXPECT_EQ(windowsOf<Form1>(), 1);
+}
+
+TEST_F(ConfigureDialog, ConfigureAgainKeepsTheOneDialogAndItsEdits)
+{
+    Form1 *dialog = openConfigure();
+    box(dialog, 1)->setText(QStringLiteral("typed"));
+    EXPECT_EQ(openConfigure(), dialog);
+    EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("typed"));
+    EXPECT_EQ(windowsOf<Form1>(), 1);
+}
+
+TEST_F(ConfigureDialog, LaunchesUseTheFileNotTheBoxes)
+{
+    writeFile("tessaro.cfg", quake.quakeDirectory() + ",fortress,ctf,d1,d2,d3,d4,arena,requiem\r\n");
+    quake.setMode("exit");
+    Form1 *dialog = openConfigure();
+    box(dialog, 2)->setText(QStringLiteral("unapplied"));
+    showActive(*window);
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);
+    QTest::mouseClick(child<QPushButton>(*window, "cmd27600"), Qt::LeftButton);
+    ASSERT_EVENTUALLY(quake.records().size() == 1u);
+    EXPECT_EQ(quake.records().begin()->second.argv.at(2), "fortress");
+}
+
+TEST_F(ConfigureDialog, KeyboardFollowsTheTabIndexAndEnterOrEscapeDoNothing)
+{
+    Form1 *dialog = openConfigure();
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    EXPECT_EQ(focusName(), "txtDir");
+    EXPECT_EQ(tabThrough(11), (std::vector<std::string>{"Command1", "Command2", "Text1", "Text2", "Text3", "Text4",
+                                                        "Text5", "Text6", "Text7", "Text8", "txtDir"}));
+    EXPECT_EQ(tabThrough(2, true), (std::vector<std::string>{"Text8", "Text7"}));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(exists("tessaro.cfg"));
+
+    QTest::keyClick(dialog, Qt::Key_A, Qt::AltModifier);
+    ASSERT_EVENTUALLY(exists("tessaro.cfg"));
+    QTest::keyClick(dialog, Qt::Key_C, Qt::AltModifier);
+    ASSERT_EVENTUALLY(!dialog->isVisible());
+}
+
+TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
+{
+    writeFile("tessaro.cfg", kFileLine);
+    Form1 *dialog = openConfigure();
+    struct Case {
+        int slot;
+        QString value;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {3, QStringLiteral("ctf,2"), QStringLiteral("the CTF Directory contains a comma")},
+        {1, QStringLiteral("\"C:\\Quake\""), QStringLiteral("the Quake Directory starts with a double quote")},
+        {9, QStringLiteral("requiem "), QStringLiteral("the Requiem Directory starts or ends with a blank")},
+    };
+    for (const Case &c : cases) {
+        const QString before = box(dialog, c.slot)->text();
+        box(dialog, c.slot)->setText(c.value);
+        apply(dialog);
+        ASSERT_EVENTUALLY(warning(dialog));
+        EXPECT_TRUE(warning(dialog)->text().contains(c.message)) << warning(dialog)->text().toStdString();
+        EXPECT_EQ(readFile("tessaro.cfg"), kFileLine);
+        EXPECT_EQ(box(dialog, c.slot)->text(), c.value);
+        delete warning(dialog);
+        box(dialog, c.slot)->setText(before);
+    }
+}
+
+TEST_F(ConfigureDialog, FilesThatCannotBeReadStillOpenTheDialog)
+{
+    writeFile("tessaro.cfg", "/srv/quake,fortress,ctf\r\n");
+    Form1 *dialog = openConfigure();
+    EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("/srv/quake"));
+    EXPECT_EQ(box(dialog, 3)->text(), QStringLiteral("ctf"));
+    EXPECT_TRUE(box(dialog, 4)->text().isEmpty());
+    ASSERT_EVENTUALLY(warning(dialog));
+    EXPECT_TRUE(warning(dialog)->text().contains(QStringLiteral("holds 3 of the nine directories")));
+    EXPECT_TRUE(warning(dialog)->informativeText().contains(QStringLiteral("Apply will write a complete file")));
+
+    delete warning(dialog);
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"), "/srv/quake,fortress,ctf,,,,,,\r\n");
+}
+
+TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
+{
+    writeFile("tessaro.cfg", kFileLine);
+    Form1 *dialog = openConfigure();
+    box(dialog, 2)->setText(QStringLiteral("a much longer TeamFortress directory than before"));
+
+    struct Case {
+        const char *name;
+        std::function<void()> apply;
+        QString reason;
+    };
+    const std::vector<Case> cases = {
+        {"read-only directory",
+         [&] {
+             ::chmod(quake.root().c_str(), 0555);
+             ::chmod("tessaro.cfg", 0444);
+             {
+                 ActAsNobody nobody;
+                 apply(dialog);
+             }
+             ::chmod(quake.root().c_str(), 0755);
+         },
+         QStringLiteral("Permission denied")},
+        {"file-size limit",
+         [&] {
+             rlimit previous{};
+             ::getrlimit(RLIMIT_FSIZE, &previous);
+             auto *previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+             rlimit tight = previous;
+             tight.rlim_cur = 16;
+             ::setrlimit(RLIMIT_FSIZE, &tight);
+             apply(dialog);
+             ::setrlimit(RLIMIT_FSIZE, &previous);
+             std::signal(SIGXFSZ, previousHandler);
+         },
+         QStringLiteral("File too large")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.apply();
+        ASSERT_EVENTUALLY(warning(dialog));
+        EXPECT_TRUE(warning(dialog)->text().contains(c.reason)) << warning(dialog)->text().toStdString();
+        EXPECT_TRUE(warning(dialog)->informativeText().contains(QStringLiteral("left as it was")));
+        EXPECT_EQ(readFile("tessaro.cfg"), kFileLine);
+        EXPECT_EQ(box(dialog, 2)->text(), QStringLiteral("a much longer TeamFortress directory than before"));
+        delete warning(dialog);
+    }
+}
+
+}  // namespace
