@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The real program under a real X server: Alt+O, then a mouse click on
+# "Port 27601", and the stand-in qwsv must receive exactly the TeamFortress
+# line in the Quake directory, while Tessaro's window stays the active one.
+#
+# usage: e2e_click_launch.sh TESSARO FAKE_QWSV
+set -euo pipefail
+tessaro=$1
+fake_qwsv=$2
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    # Servers first, by the pids they wrote down, then the program and the X server.
+    for record in "$work"/records/*.record; do
+        [ -e "$record" ] && kill -9 "$(sed -n 's/^pid=//p' "$record")" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A display of our own, on whatever number is free.
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=:$(cat "$work/display")
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+mkdir -p "$work/quake" "$work/records" "$work/start"
+cp "$fake_qwsv" "$work/quake/qwsv"
+printf '%s,fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n' "$work/quake" > "$work/start/tessaro.cfg"
+
+cd "$work/start"
+FAKE_QWSV_RECORD_DIR="$work/records" QT_QPA_PLATFORM=xcb "$tessaro" >/dev/null 2>&1 &
+pids+=($!)
+
+window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never appeared"
+xdotool windowactivate --sync "$window"
+xdotool key --clearmodifiers alt+o
+sleep 0.3
+# "Port 27601": the tab control's corner, its frame, its place in the frame, half its size.
+xdotool mousemove --window "$window" 124 124 click 1
+
+for _ in $(seq 100); do
+    ls "$work"/records/*.record >/dev/null 2>&1 && break
+    sleep 0.05
+done
+records=("$work"/records/*.record)
+[ -e "${records[0]}" ] || fail "no server was started"
+[ ${#records[@]} -eq 1 ] || fail "${#records[@]} servers were started for one click"
+
+expected=$(printf 'arg=%s\n' "$work/quake/qwsv" +gamedir fortress -port 27601)
+actual=$(grep '^arg=' "${records[0]}")
+[ "$actual" = "$expected" ] || fail "the server got"$'\n'"$actual"$'\n'"instead of"$'\n'"$expected"
+grep -qx "cwd=$work/quake" "${records[0]}" || fail "the server did not run in the Quake directory"
+[ "$(xdotool getactivewindow)" = "$window" ] || fail "the launch took the focus away from Tessaro"
+
+# Exit ends the program; the server keeps running.
+xdotool key --clearmodifiers alt+x
+for _ in $(seq 100); do kill -0 "${pids[2]}" 2>/dev/null || break; sleep 0.05; done
+kill -0 "${pids[2]}" 2>/dev/null && fail "Exit did not end the program"
+kill -0 "$(sed -n 's/^pid=//p' "${records[0]}")" || fail "the server ended with the program"
+echo "PASS: Alt+O and a click on Port 27601 started exactly the TeamFortress server"
