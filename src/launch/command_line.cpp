@@ -72,10 +72,9 @@ std::vector<std::string> splitArguments(std::string_view line)
 
 ProgramInvocation toInvocation(const ServerCommand &command, std::string_view launcherDirectory)
 {
-    std::string directory = command.quakeDirectory;
-    if (directory.empty()) {
-        directory = "/";  // "\qwsv" names the root directory's qwsv
-    } else if (directory.front() != '/') {
+    // An empty Quake directory makes "\qwsv", the root directory's qwsv.
+    std::string directory = command.quakeDirectory.empty() ? std::string(1, '/') : command.quakeDirectory;
+    if (directory.front() != '/') {
         std::string base(launcherDirectory);
         if (base.empty() || base.back() != '/')
             base += '/';

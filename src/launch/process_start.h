@@ -11,7 +11,8 @@ namespace launch {
 
 struct StartResult {
     bool started = false;
-    long processId = 0;            // the server's own process; the launcher forgets it
+    bool console = false;          // the server runs in a console window of its own
+    long processId = 0;            // the server's process, or its console's; the launcher forgets it
     std::string program;           // the program the platform was asked to run
     std::string workingDirectory;  // where it was asked to run it
     std::string reason;            // why it did not start, in words; empty when started

@@ -4,8 +4,11 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -59,8 +62,10 @@ struct Intermediate {
 // launcher's end nor its terminal's hang-up reaches the server, and the
 // server's parent, so that the server is nobody's child here once this
 // process ends and never lingers as a zombie.  Only system calls and
-// posix_spawn, which allocates nothing.
-int runIntermediate(void *shared)
+// posix_spawn, which allocates nothing.  It runs on a stack of its own that
+// AddressSanitizer cannot know, so it is left uninstrumented rather than
+// reported falsely.
+__attribute__((no_sanitize("address"))) int runIntermediate(void *shared)
 {
     auto *intermediate = static_cast<Intermediate *>(shared);
     if (::setsid() < 0) {
@@ -175,6 +180,77 @@ std::string describeFailure(int error, const StartResult &result)
     return result.program + " cannot be run: " + reason + ".";
 }
 
+// On a desktop each server gets a console of its own, as on Windows: an
+// xterm opened iconified, so that the launcher keeps the focus, in which the
+// operator reads the server's log and types its commands, and whose closing
+// ends the server.  Without a display or without xterm, the server runs
+// detached with no console.  Only an xterm from an absolute directory of
+// PATH counts: never one from the current directory.
+std::optional<std::string> consoleTerminal()
+{
+    const char *display = std::getenv("DISPLAY");
+    const char *path = std::getenv("PATH");
+    if (!display || !*display || !path)
+        return std::nullopt;
+    std::string_view directories(path);
+    while (!directories.empty()) {
+        const auto colon = directories.find(':');
+        const std::string_view directory = directories.substr(0, colon);
+        directories.remove_prefix(colon == std::string_view::npos ? directories.size() : colon + 1);
+        if (directory.empty() || directory.front() != '/')
+            continue;
+        const std::string candidate = std::string(directory) + "/xterm";
+        struct stat status {};
+        if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+// Inside a terminal, a server that cannot start shows its error in a window
+// that closes at once.  What can be known beforehand is checked here, with
+// the errors the system would give: no Quake directory, no program, no
+// permission, no program at all (a terminal would hand such a file to a
+// shell), a script whose interpreter is missing.
+int whyItWouldNotRun(const ProgramInvocation &invocation)
+{
+    if (!isDirectory(invocation.workingDirectory))
+        return ENOENT;
+    struct stat status {};
+    if (::stat(invocation.program.c_str(), &status) != 0)
+        return errno;
+    if (!S_ISREG(status.st_mode) || ::access(invocation.program.c_str(), X_OK) != 0)
+        return EACCES;
+
+    char start[256] = {};
+    const int fd = ::open(invocation.program.c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t got = fd >= 0 ? ::read(fd, start, sizeof start - 1) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    if (got >= 4 && std::memcmp(start, "\x7f" "ELF", 4) == 0)
+        return 0;
+    if (got < 2 || start[0] != '#' || start[1] != '!')
+        return ENOEXEC;
+    std::string_view line(start + 2, static_cast<std::size_t>(got - 2));
+    line = line.substr(0, line.find('\n'));
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return ENOEXEC;
+    const std::string interpreter(line.substr(first, line.find_first_of(" \t", first) - first));
+    return ::access(interpreter.c_str(), X_OK) == 0 ? 0 : ENOENT;
+}
+
+// xterm -iconic -T LINE -n LINE -e PROGRAM ARGS...: the window and its icon
+// are named with the composed line, as a Windows console is; xterm runs the
+// program itself, without a shell.
+std::vector<std::string> inConsole(const std::string &terminal, const std::string &line,
+                                   const std::vector<std::string> &argv)
+{
+    std::vector<std::string> command{terminal, "-iconic", "-T", line, "-n", line, "-e"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
+
 }  // namespace
 
 StartResult startServer(const ServerCommand &command)
@@ -183,6 +259,16 @@ StartResult startServer(const ServerCommand &command)
     StartResult result;
     result.program = invocation.program;
     result.workingDirectory = invocation.workingDirectory;
+
+    if (const auto terminal = consoleTerminal()) {
+        if (const int error = whyItWouldNotRun(invocation)) {
+            result.reason = describeFailure(error, result);
+            return result;
+        }
+        invocation.argv = inConsole(*terminal, command.line(), invocation.argv);
+        invocation.program = *terminal;
+        result.console = true;
+    }
 
     std::vector<char *> argv;
     for (std::string &argument : invocation.argv)
@@ -202,7 +288,9 @@ StartResult startServer(const ServerCommand &command)
         return result;
     }
     if (intermediate.error != 0) {
-        result.reason = describeFailure(intermediate.error, result);
+        result.reason = result.console ? "The console window for " + result.program + " could not be opened: "
+                + invocation.program + ": " + std::strerror(intermediate.error) + "."
+                                       : describeFailure(intermediate.error, result);
         return result;
     }
     result.started = true;

@@ -1,5 +1,7 @@
 #include "launch/process_start.h"
 
+#include "platform/win_text.h"
+
 #include <string>
 #include <vector>
 
@@ -9,50 +11,14 @@ namespace launch {
 
 namespace {
 
-std::wstring widen(const std::string &text)
-{
-    if (text.empty())
-        return {};
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
+using platform::narrow;
+using platform::systemMessage;
+using platform::widen;
 
-std::string narrow(const std::wstring &text)
+bool isDirectory(const std::wstring &path)
 {
-    if (text.empty())
-        return {};
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                             nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                          nullptr);
-    return bytes;
-}
-
-std::string systemMessage(DWORD error)
-{
-    wchar_t *buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        0, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
-    std::wstring message = length ? std::wstring(buffer, length) : L"error " + std::to_wstring(error);
-    ::LocalFree(buffer);
-    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L'.'))
-        message.pop_back();
-    return narrow(message);
-}
-
-std::wstring fullPath(const std::wstring &path)
-{
-    const DWORD length = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (length == 0)
-        return path;
-    std::wstring full(length, L'\0');
-    const DWORD written = ::GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-    full.resize(written);
-    return full;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -62,29 +28,48 @@ StartResult startServer(const ServerCommand &command)
     StartResult result;
     result.program = command.program;
 
-    // The line as composed; the system finds qwsv.exe itself.  The server runs
-    // in the Quake directory so that it finds its game data wherever the
-    // launcher was started from.
-    std::wstring line = widen(command.line());
-    const std::wstring directory = fullPath(command.quakeDirectory.empty() ? L"\\" : widen(command.quakeDirectory));
+    // The server runs in the Quake directory so that it finds its game data
+    // wherever the launcher was started from.
+    const std::wstring directory =
+        platform::fullPath(command.quakeDirectory.empty() ? L"\\" : widen(command.quakeDirectory));
     result.workingDirectory = narrow(directory);
 
+    // No Windows path holds a double quote, and one here would end the quotes below early.
+    if (command.program.find('"') != std::string::npos) {
+        result.reason = "The Quake directory " + command.quakeDirectory
+            + " cannot be used: a Windows path cannot contain a double quote.";
+        return result;
+    }
+
+    // The program part in double quotes: unquoted, a Quake directory with a
+    // blank ("C:\Program Files\Quake") would have the system try
+    // "C:\Program.exe" first and run whatever is there instead of the server.
+    // Everything after it goes as composed; the system finds qwsv.exe itself.
+    const std::wstring program = widen(command.program);
+    const std::wstring line = L"\"" + program + L"\"" + widen(command.arguments);
+    std::vector<wchar_t> mutableLine(line.begin(), line.end());
+    mutableLine.push_back(L'\0');
+
+    // Its own console, opened minimised and without taking the focus.
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
 
     PROCESS_INFORMATION process{};
-    std::vector<wchar_t> mutableLine(line.begin(), line.end());
-    mutableLine.push_back(L'\0');
-    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT, nullptr, directory.c_str(), &startup,
+    const BOOL inheritHandles = FALSE;  // no handle of the launcher's reaches the server
+    if (!::CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, inheritHandles,
+                          CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE, nullptr, directory.c_str(), &startup,
                           &process)) {
         const DWORD error = ::GetLastError();
-        result.reason = result.program + " could not be started: " + systemMessage(error) + ".";
+        result.reason = result.program + " could not be started: " + systemMessage(error, program) + ".";
+        if (!isDirectory(directory))
+            result.reason += " The Quake directory " + result.workingDirectory + " does not exist.";
         return result;
     }
+    // Started and forgotten: nothing waits for it or keeps it open.
     result.started = true;
+    result.console = true;  // every server gets a console of its own (CREATE_NEW_CONSOLE)
     result.processId = static_cast<long>(process.dwProcessId);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);

@@ -72,8 +72,11 @@ public:
                 m_afterComma = true;
                 m_pos = end + 1;
             } else if (m_bytes[end] == '\r') {
+                // An LF may follow and belongs to this line end.  The field
+                // itself is within the bound, so a longest directory whose CR
+                // ends a piece of the file is not taken for an overlong one.
                 if (end + 1 == m_bytes.size() && !m_endOfFile)
-                    return needMore(start);  // an LF may follow and belongs to this line end
+                    return Step::NeedMore;
                 m_pos = end + ((end + 1 < m_bytes.size() && m_bytes[end + 1] == '\n') ? 2 : 1);
             } else {
                 m_pos = end + 1;
@@ -146,7 +149,7 @@ std::optional<std::string> valueProblem(std::string_view value)
         return "starts or ends with a blank, which would be lost when the settings file is read back";
     if (value.size() > kMaxFieldBytes)
         return "is longer than " + std::to_string(kMaxFieldBytes) + " bytes";
-    return std::nullopt;
+    return encodingProblem(value);
 }
 
 }  // namespace settings

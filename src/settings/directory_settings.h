@@ -67,6 +67,15 @@ ParseResult parseFields(std::string_view bytes, bool endOfFile);
 
 // Why `value` cannot be stored in the settings file and read back unchanged,
 // or nothing when it can.  The reason finishes the sentence "The value ...".
+// Includes encodingProblem().
 std::optional<std::string> valueProblem(std::string_view value);
+
+// The platform's share of valueProblem(): why the settings file's character
+// set cannot carry `value`, or nothing.  Values are UTF-8 text (as the window
+// holds them).  On POSIX systems the file carries their bytes as they are and
+// every value fits; on Windows the file is in the system's ANSI code page,
+// and text that the code page has no characters for is refused rather than
+// stored as "?".  Implemented beside the settings file, once per platform.
+std::optional<std::string> encodingProblem(std::string_view value);
 
 }  // namespace settings

@@ -1,12 +1,14 @@
 #include "settings/settings_file.h"
+#include "settings/settings_file_common.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
-#include <random>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,12 +17,13 @@ namespace settings {
 
 namespace {
 
-// Read in small pieces and stop as soon as the ninth field is complete.
-constexpr std::size_t kReadChunk = 4096;
-
 // The in-place fallback keeps a copy of the old file to put back on failure;
 // a settings file is a few hundred bytes.
 constexpr std::size_t kMaxInPlaceBytes = 64 * 1024;
+
+// A write killed between creating its new file and the rename leaves that
+// file behind.  One untouched this long is no write still in progress.
+constexpr std::time_t kLeftoverAgeSeconds = 60 * 60;
 
 class FileDescriptor {
 public:
@@ -52,6 +55,10 @@ private:
 };
 
 std::string osReason(int error) { return std::strerror(error); }
+
+// For calls whose failure changes nothing for the user; taking the result
+// here says so (a (void) cast does not satisfy the library's unused-result check).
+void bestEffort(int) {}
 
 std::string displayPath(const std::string &path)
 {
@@ -101,29 +108,44 @@ bool writeAll(int fd, std::string_view bytes, off_t offset)
     return true;
 }
 
-std::string randomSuffix()
-{
-    static std::random_device device;
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::uniform_int_distribution<int> pick(0, 35);
-    std::string suffix(12, '0');
-    for (char &c : suffix)
-        c = kDigits[pick(device)];
-    return suffix;
-}
-
 // Creates a file no one else can have prepared: a random name, created
 // exclusively, never through a link.
 FileDescriptor createUniqueFile(const std::string &directory, mode_t mode, std::string &name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = directory + "/." + kFileName + "." + randomSuffix();
+        name = directory + "/" + detail::temporaryName();
         FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (fd.valid() || errno != EEXIST)
             return fd;
     }
     errno = EEXIST;
     return FileDescriptor();
+}
+
+// Removes new files that earlier writes left behind when they were killed
+// before the rename, and only those: exactly the hidden name such a write
+// uses, a plain file with no other name, owned by this user, untouched for an
+// hour.  Anything else by such a name may be someone else's and stays.
+void removeLeftovers(const std::string &directory)
+{
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR *entries = ::fdopendir(fd);
+    if (!entries) {
+        ::close(fd);
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent *entry = ::readdir(entries)) {
+        if (!detail::isTemporaryName(entry->d_name))
+            continue;
+        struct stat status {};
+        if (::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode)
+            && status.st_nlink == 1 && status.st_uid == ::geteuid() && now - status.st_mtime > kLeftoverAgeSeconds)
+            bestEffort(::unlinkat(fd, entry->d_name, 0));
+    }
+    ::closedir(entries);  // closes fd as well
 }
 
 // When the directory takes no new file but tessaro.cfg itself is writable,
@@ -149,19 +171,19 @@ bool rewriteInPlace(const std::string &target, const std::string &line, WriteRes
     if (line.size() > old.size()) {
         const int error = ::posix_fallocate(fd.get(), 0, newLength);
         if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
-            result.reason = "Could not write " + result.path + ": " + osReason(error) + ".";
+            result.reason = detail::writeFailedReason(result.path, osReason(error));
             return true;
         }
     }
     if (!writeAll(fd.get(), line, 0) || ::ftruncate(fd.get(), newLength) != 0 || ::fsync(fd.get()) != 0) {
         const int error = errno;
         writeAll(fd.get(), old, 0);
-        (void)::ftruncate(fd.get(), static_cast<off_t>(old.size()));
-        result.reason = "Could not write " + result.path + ": " + osReason(error) + ".";
+        bestEffort(::ftruncate(fd.get(), static_cast<off_t>(old.size())));
+        result.reason = detail::writeFailedReason(result.path, osReason(error));
         return true;
     }
     if (!fd.close()) {
-        result.reason = "Could not write " + result.path + ": " + osReason(errno) + ".";
+        result.reason = detail::writeFailedReason(result.path, osReason(errno));
         return true;
     }
     result.written = true;
@@ -169,6 +191,9 @@ bool rewriteInPlace(const std::string &target, const std::string &line, WriteRes
 }
 
 }  // namespace
+
+// The file carries the values' bytes as they are, so every value fits.
+std::optional<std::string> encodingProblem(std::string_view) { return std::nullopt; }
 
 ReadResult readDirectories() { return readDirectoriesFrom(kFileName); }
 
@@ -182,60 +207,32 @@ ReadResult readDirectoriesFrom(const std::string &path)
     if (!fd.valid()) {
         const int error = errno;
         result.failure = error == ENOENT ? ReadFailure::Missing : ReadFailure::Unreadable;
-        result.reason = error == ENOENT ? "There is no settings file " + result.path + "."
-                                        : result.path + " cannot be read: " + osReason(error) + ".";
+        result.reason = error == ENOENT ? detail::missingReason(result.path)
+                                        : detail::unreadableReason(result.path, osReason(error));
         return result;
     }
 
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         result.failure = ReadFailure::NotAFile;
-        result.reason = result.path
-            + (S_ISDIR(status.st_mode) ? " is a directory, not a settings file."
-                                       : " is not a regular file (it is a pipe, a device or a socket).");
+        result.reason = S_ISDIR(status.st_mode) ? detail::directoryReason(result.path)
+                                                : detail::notAFileReason(result.path);
         return result;
     }
 
-    std::string bytes;
-    bool endOfFile = false;
-    for (;;) {
-        char chunk[kReadChunk];
-        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            result.failure = ReadFailure::Unreadable;
-            result.reason = result.path + " cannot be read: " + osReason(errno) + ".";
-            return result;
+    detail::readFields(result, [&](char *buffer, std::size_t capacity,
+                                   std::string &reason) -> std::optional<std::size_t> {
+        for (;;) {
+            const ssize_t got = ::read(fd.get(), buffer, capacity);
+            if (got >= 0)
+                return static_cast<std::size_t>(got);
+            if (errno != EINTR) {
+                reason = osReason(errno);
+                return std::nullopt;
+            }
         }
-        endOfFile = got == 0;
-        bytes.append(chunk, static_cast<std::size_t>(got));
-
-        ParseResult parsed = parseFields(bytes, endOfFile);
-        if (parsed.status == ParseStatus::NeedMore)
-            continue;
-        result.directories = std::move(parsed.directories);
-        result.fieldsRead = parsed.fieldsRead;
-        switch (parsed.status) {
-        case ParseStatus::Complete:
-            break;
-        case ParseStatus::TooFewFields:
-            result.failure = ReadFailure::TooFewFields;
-            result.reason = result.path + " holds "
-                + (parsed.fieldsRead == 0 ? std::string("none") : std::to_string(parsed.fieldsRead))
-                + " of the nine directories.";
-            break;
-        case ParseStatus::FieldTooLong:
-            result.failure = ReadFailure::FieldTooLong;
-            result.reason = result.path + " is not a settings file Tessaro can read: directory "
-                + std::to_string(parsed.fieldsRead + 1) + " is longer than "
-                + std::to_string(kMaxFieldBytes) + " bytes.";
-            break;
-        case ParseStatus::NeedMore:
-            break;
-        }
-        return result;
-    }
+    });
+    return result;
 }
 
 WriteResult writeDirectories(const Directories &directories) { return writeDirectoriesTo(kFileName, directories); }
@@ -245,11 +242,9 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
     WriteResult result;
     result.path = displayPath(path);
 
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-        if (auto problem = valueProblem(directories.slot(slot))) {
-            result.reason = "Nothing was written: directory " + std::to_string(slot) + " " + *problem + ".";
-            return result;
-        }
+    if (auto refused = detail::refusedValue(directories)) {
+        result.reason = std::move(*refused);
+        return result;
     }
 
     const std::string target = followLinks(path);
@@ -259,7 +254,7 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
-        result.reason = "Could not write " + result.path + ": it is not a regular file.";
+        result.reason = detail::writeFailedReason(result.path, "it is not a regular file");
         return result;
     }
 
@@ -271,20 +266,19 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
         const int error = errno;
         if (exists && (error == EACCES || error == EPERM) && rewriteInPlace(target, line, result))
             return result;
-        result.reason = "Could not write " + result.path + ": no new file can be made in "
-            + displayPath(directory) + " (" + osReason(error) + ").";
+        result.reason = detail::noNewFileReason(result.path, displayPath(directory), osReason(error));
         return result;
     }
 
     auto fail = [&](int error) {
         fd.reset();
         ::unlink(temporary.c_str());
-        result.reason = "Could not write " + result.path + ": " + osReason(error) + ".";
+        result.reason = detail::writeFailedReason(result.path, osReason(error));
         return result;
     };
 
     if (exists) {
-        (void)::fchown(fd.get(), old.st_uid, old.st_gid);  // succeeds only for the owner's own group, or root
+        bestEffort(::fchown(fd.get(), old.st_uid, old.st_gid));  // succeeds only for the owner's own group, or root
         if (::fchmod(fd.get(), old.st_mode & 0777 & ~S_IWOTH) != 0)
             return fail(errno);
     }
@@ -293,13 +287,14 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        result.reason = "Could not replace " + result.path + ": " + osReason(error) + ".";
+        result.reason = detail::replaceFailedReason(result.path, osReason(error));
         return result;
     }
 
     FileDescriptor directoryFd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directoryFd.valid())
-        (void)::fsync(directoryFd.get());  // makes the rename itself durable; the data already is
+        bestEffort(::fsync(directoryFd.get()));  // makes the rename itself durable; the data already is
+    removeLeftovers(directory);
     result.written = true;
     return result;
 }

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -162,6 +164,109 @@ TEST_F(ProcessStart, ManyLaunchesLeaveNoZombieAndNoDescriptor)
     }
     EXPECT_EQ(countDescriptors(), before);
     EXPECT_EQ(zombieChildren(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// An xterm that writes down how it was called and runs what follows -e, as
+// the real one does, so that the choice of console is seen without a display.
+class ConsoleChoice : public ::testing::Test {
+protected:
+    FakeQuake quake;
+    TempDir bin;
+    std::string xtermRecord = quake.recordDirectory() + "/xterm.args";
+
+    void SetUp() override
+    {
+        writeFile(bin.file("xterm"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_QWSV_RECORD_DIR/xterm.args\"\n"
+                                     "while [ \"$1\" != -e ]; do shift; done\nshift\nexec \"$@\"\n");
+        ::chmod(bin.file("xterm").c_str(), 0755);
+    }
+};
+
+TEST_F(ConsoleChoice, AServerGetsAConsoleWindowOnlyWithADisplayAndAnXterm)
+{
+    struct Case {
+        const char *name;
+        std::optional<std::string> display;
+        std::string path;
+        bool console;
+    };
+    const std::vector<Case> cases = {
+        {"display and xterm", ":7", "/nowhere:" + bin.path() + ":/usr/bin:/bin", true},
+        {"no display", std::nullopt, bin.path() + ":/usr/bin:/bin", false},
+        {"empty display", "", bin.path() + ":/usr/bin:/bin", false},
+        {"no xterm on the path", ":7", "/nowhere", false},
+        {"an xterm only in the current directory", ":7", ":.", false},
+    };
+    ScopedCurrentDirectory cd(bin.path());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(xtermRecord);
+        ScopedEnvironment display("DISPLAY", c.display);
+        ScopedEnvironment path("PATH", c.path);
+        const ServerCommand command = composeCommand(*findEntry("cmd27601"), quake.quakeDirectory(), "fortress");
+        const StartResult result = startServer(command);
+        ASSERT_TRUE(result.started) << result.reason;
+        EXPECT_EQ(result.console, c.console);
+
+        // With a console the launcher learns the console's pid; the record names the server's.
+        std::optional<ServerRecord> record;
+        for (int i = 0; i < 500 && !record; ++i) {
+            for (const auto &[pid, found] : quake.records())
+                record = found;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_TRUE(record);
+        quake.adopt(std::stol(record->fields.at("pid")));
+        EXPECT_EQ(record->argv, (std::vector<std::string>{quake.quakeDirectory() + "/qwsv", "+gamedir", "fortress",
+                                                          "-port", "27601"}));
+        EXPECT_EQ(record->fields.at("cwd"), quake.quakeDirectory());
+        if (c.console) {
+            EXPECT_EQ(readFile(xtermRecord), "-iconic\n-T\n" + command.line() + "\n-n\n" + command.line() + "\n-e\n"
+                                                 + quake.quakeDirectory() + "/qwsv\n+gamedir\nfortress\n-port\n27601\n");
+        } else {
+            EXPECT_FALSE(exists(xtermRecord));
+            EXPECT_EQ(record->fields.at("stdin"), "/dev/null");
+        }
+        stopProcess(std::stol(record->fields.at("pid")));
+        std::filesystem::remove(quake.recordDirectory() + "/" + record->fields.at("pid") + ".record");
+    }
+}
+
+TEST_F(ConsoleChoice, WhatCannotRunIsReportedBeforeAnyWindowOpens)
+{
+    ScopedEnvironment display("DISPLAY", ":7");
+    ScopedEnvironment path("PATH", bin.path());
+    const std::string notAProgram = quake.root() + "/text";
+    std::filesystem::create_directory(notAProgram);
+    writeFile(notAProgram + "/qwsv", "echo this would need a shell\n");
+    ::chmod((notAProgram + "/qwsv").c_str(), 0755);
+    const std::string script = quake.root() + "/script";
+    std::filesystem::create_directory(script);
+    writeFile(script + "/qwsv", "#!/no/such/interpreter -x\n");
+    ::chmod((script + "/qwsv").c_str(), 0755);
+
+    struct Case {
+        const char *name;
+        std::string quakeDirectory;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"no Quake directory", quake.root() + "/nowhere", "does not exist"},
+        {"no qwsv", bin.path(), bin.path() + "/qwsv does not exist."},
+        {"not a program", notAProgram, "cannot be run: Exec format error"},
+        {"no interpreter", script, "the interpreter named in its first line does not exist"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const StartResult result = startServer(composeCommand(*findEntry("cmd27500"), c.quakeDirectory, ""));
+        EXPECT_FALSE(result.started);
+        EXPECT_NE(result.reason.find(c.reason), std::string::npos) << result.reason;
+    }
+    EXPECT_FALSE(exists(xtermRecord));
 }
 
 }  // namespace

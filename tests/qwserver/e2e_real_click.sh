@@ -4,6 +4,8 @@
 # servers: a click on "Port 27601" on "Other Mods" must give a server that
 # answers on that port with the TeamFortress directory; a second click starts
 # a second server, which gives up on the busy port, while the first answers on.
+# First without a console (no xterm on the path, so the servers' output can be
+# read), then in a console window, as on a desktop with xterm.
 #
 # usage: e2e_real_click.sh TESSARO MAKE_QUAKE_DIRECTORY
 set -euo pipefail
@@ -55,8 +57,9 @@ pids+=($!)
 
 # The servers' output goes where Tessaro's goes: a file, never the test's pipe.
 cd "$work/menu"
-QT_QPA_PLATFORM=xcb "$tessaro" >"$work/output.log" 2>&1 </dev/null &
-pids+=($!)
+PATH=/nonexistent QT_QPA_PLATFORM=xcb "$tessaro" >"$work/output.log" 2>&1 </dev/null &
+tessaro_pid=$!
+pids+=($tessaro_pid)
 
 window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never appeared"
 xdotool windowactivate --sync "$window"
@@ -76,4 +79,25 @@ grep -q "allocate server socket" "$work/output.log" || fail "the second server d
 sleep 0.3
 [ "$(servers)" = "$first" ] || fail "the second server kept running: $(servers)"
 reply=$(waitForAnswer 27601) || fail "the first server stopped answering: $reply"
+
+# In a console window: the same click gives a server that answers, as the
+# console's child.
+xdotool key --clearmodifiers alt+x
+for _ in $(seq 100); do kill -0 "$tessaro_pid" 2>/dev/null || break; sleep 0.05; done
+for pid in $(servers); do kill -9 "$pid"; done
+for _ in $(seq 100); do answer 27601 | grep -q DOWN && break; sleep 0.05; done
+if command -v xterm >/dev/null; then
+    QT_QPA_PLATFORM=xcb "$tessaro" >/dev/null 2>&1 </dev/null &
+    pids+=($!)
+    window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never came back"
+    xdotool windowactivate --sync "$window"
+    xdotool key --clearmodifiers alt+o
+    sleep 0.3
+    click
+    reply=$(waitForAnswer 27601) || fail "no server answered from its console: $reply"
+    case $reply in *"*gamedir=fortress"*) ;; *) fail "the console's server runs another mod: $reply" ;; esac
+    server=$(servers | while read -r pid; do [ "$(cat /proc/$pid/comm)" = mvdsv ] && echo "$pid"; done)
+    parent=$(awk '/^PPid:/ { print $2 }' "/proc/$server/status")
+    [ "$(cat "/proc/$parent/comm")" = xterm ] || fail "the server is not in a console: its parent is $(cat "/proc/$parent/comm")"
+fi
 echo "PASS: a click started a TeamFortress server that answers on 27601; a second click's server gave way"

@@ -74,6 +74,8 @@ const std::vector<ParseCase> kParseCases = {
     {"a CR may be followed by its LF", "a\r", false, ParseStatus::NeedMore, 0, Directories()},
     {"an open quote may close later", "a,\"b", false, ParseStatus::NeedMore, 1, Directories()},
     {"nothing after the ninth field is needed", "a,b,c,d,e,f,g,h,\"i\"", false, ParseStatus::Complete, 9, kLetters},
+    {"a longest field whose CR ends the piece", std::string(settings::kMaxFieldBytes, 'x') + "\r", false,
+     ParseStatus::NeedMore, 0, Directories()},
 
     {"a field longer than any directory", std::string(settings::kMaxFieldBytes + 1, 'x') + ",b", true,
      ParseStatus::FieldTooLong, 0, Directories()},
@@ -131,12 +133,22 @@ TEST(FormatLine, JoinsTheNineValuesWithCommasAndEndsWithCrLf)
               "C:\\Quake,fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n");
 }
 
+// Text beyond ASCII: a POSIX file carries any bytes as they are, while what
+// a Windows file holds depends on its code page (settings_file_win_test.cpp).
+#ifdef _WIN32
+const std::string kUmlauts = "ae oe";
+const std::string kNotUtf8 = "ff";
+#else
+const std::string kUmlauts = "\xC3\xA4\xC3\xB6";
+const std::string kNotUtf8 = "\xFF";
+#endif
+
 TEST(FormatLine, WhatPassesTheValueCheckReadsBackUnchanged)
 {
     const std::vector<Directories> cases = {
         Directories(),
         kLetters,
-        dirs({"C:\\Program Files\\Quake\\", "my fortress", "c\"t\"f", "\xC3\xA4\xC3\xB6", "\xFF", "a\tb", "x y z",
+        dirs({"C:\\Program Files\\Quake\\", "my fortress", "c\"t\"f", kUmlauts, kNotUtf8, "a\tb", "x y z",
               std::string(settings::kMaxFieldBytes, 'q'), "requiem"}),
     };
     for (const Directories &values : cases) {
@@ -177,5 +189,15 @@ TEST(ValueProblem, NamesWhatTheFileCannotCarry)
         }
     }
 }
+
+#ifndef _WIN32
+TEST(ValueProblem, APosixFileCarriesAnyText)
+{
+    for (const std::string value : {"\xF0\x9F\x98\x80", "\xE6\x97\xA5\xE6\x9C\xAC", "\xD0\x96", "\xFF\xFE", "\x80"}) {
+        EXPECT_FALSE(settings::encodingProblem(value)) << value;
+        EXPECT_FALSE(settings::valueProblem(value)) << value;
+    }
+}
+#endif
 
 }  // namespace

@@ -1,12 +1,20 @@
 #include "settings/settings_file.h"
+#include "syscall_faults.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <functional>
+#include <set>
+#include <sstream>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -27,6 +35,123 @@ mode_t modeOf(const std::string &path)
     ::stat(path.c_str(), &status);
     return status.st_mode & 07777;
 }
+
+// A read done in a child with a time limit, so that a read that hangs or
+// crashes fails its case instead of the whole run.
+struct ChildRead {
+    bool finished = false;  // false: it hung (SIGALRM) or crashed
+    int signal = 0;
+    settings::ReadResult result;
+};
+
+ChildRead readInChild(const std::string &path)
+{
+    const auto outcome = runInChild(
+        [&] {
+            const auto read = settings::readDirectoriesFrom(path);
+            std::string out = std::to_string(static_cast<int>(read.failure)) + " " + std::to_string(read.fieldsRead)
+                + " " + std::to_string(read.reason.size()) + " " + read.reason;
+            for (const std::string &value : read.directories.values())
+                out += " " + std::to_string(value.size()) + " " + value;
+            return out;
+        },
+        {.timeLimitSeconds = 10});
+    ChildRead child;
+    child.signal = outcome.signal;
+    if (outcome.exitCode != 0)
+        return child;
+    std::istringstream in(outcome.output);
+    const auto sized = [&in] {
+        std::size_t size = 0;
+        in >> size;
+        in.get();
+        std::string text(size, '\0');
+        in.read(text.data(), static_cast<std::streamsize>(size));
+        return text;
+    };
+    int failure = 0;
+    in >> failure >> child.result.fieldsRead;
+    child.result.failure = static_cast<ReadFailure>(failure);
+    child.result.reason = sized();
+    for (int slot = 1; slot <= settings::kSlotCount; ++slot)
+        child.result.directories.slot(slot) = sized();
+    child.finished = static_cast<bool>(in);
+    return child;
+}
+
+// A sparse file: `head`, then zeros up to `size` bytes, taking no disk space.
+void writeSparse(const std::string &path, const std::string &head, off_t size)
+{
+    writeFile(path, head);
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);
+}
+
+// Keeps appending to a file, as a log or a download does, until stopped.
+class GrowingFile {
+public:
+    GrowingFile() = default;
+    GrowingFile(const GrowingFile &) = delete;
+    GrowingFile &operator=(const GrowingFile &) = delete;
+    ~GrowingFile() { stop(); }
+
+    // Writes `head` bytes at once, so that a read finds more than one field
+    // can hold, then 4 KiB a millisecond (slowly, so that a reader without a
+    // bound catches up and sees an end instead of filling the disk).
+    void start(const std::string &path, std::size_t head)
+    {
+        writeFile(path, std::string(head, 'x'));
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::alarm(60);
+            const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            const std::string more(4096, 'x');
+            while (fd >= 0 && ::write(fd, more.data(), more.size()) > 0)
+                ::usleep(1000);
+            ::_exit(0);
+        }
+    }
+
+    void stop()
+    {
+        if (m_pid <= 0)
+            return;
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+// The name a new file has while it is written beside tessaro.cfg.
+bool isHiddenNewFileName(const std::string &name)
+{
+    const std::string prefix = ".tessaro.cfg.";
+    return name.size() == prefix.size() + 12 && name.rfind(prefix, 0) == 0
+        && name.find_first_not_of("0123456789abcdefghijklmnopqrstuvwxyz", prefix.size()) == std::string::npos;
+}
+
+// What else lies in `directory` besides tessaro.cfg.
+std::vector<std::string> leftoversIn(const std::string &directory)
+{
+    std::vector<std::string> names = listDirectory(directory);
+    std::erase(names, "tessaro.cfg");
+    return names;
+}
+
+void makeOld(const std::string &path)
+{
+    const timespec twoHoursAgo{std::time(nullptr) - 2 * 60 * 60, 0};
+    const timespec times[2] = {twoHoursAgo, twoHoursAgo};
+    ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+const std::vector<long> kRenameCalls = {
+#ifdef SYS_rename
+    SYS_rename,
+#endif
+    SYS_renameat, SYS_renameat2};
 
 class SettingsFile : public ::testing::Test {
 protected:
@@ -55,8 +180,12 @@ TEST_F(SettingsFile, ApplyDropsFieldsBeyondTheNinth)
     EXPECT_EQ(readFile(cfg), "a,b,c,d,e,f,g,h,i\r\n");
 }
 
+// Each read runs in a child with a time limit: a case that hangs (a pipe
+// opened blocking, a file followed to its end) fails instead of stalling.
 TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
 {
+    GrowingFile growing;
+    const std::string tooLong = "directory 1 is longer than 4096 bytes";
     struct Case {
         const char *name;
         std::function<void()> prepare;
@@ -71,16 +200,75 @@ TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
         {"fifo without a writer", [&] { ::mkfifo(cfg.c_str(), 0644); }, ReadFailure::NotAFile, "not a regular file"},
         {"link to a device", [&] { ::symlink("/dev/zero", cfg.c_str()); }, ReadFailure::NotAFile, "not a regular file"},
         {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::FieldTooLong,
-         "directory 1 is longer than 4096 bytes"},
+         tooLong.c_str()},
+        {"link to a sparse terabyte of zeros",
+         [&] {
+             writeSparse(dir.file("huge"), "", off_t(1) << 40);
+             ::symlink("huge", cfg.c_str());
+         },
+         ReadFailure::FieldTooLong, tooLong.c_str()},
+        {"link to a file that keeps growing",
+         [&] {
+             growing.start(dir.file("growing"), 3 * settings::kMaxFieldBytes);
+             ::symlink("growing", cfg.c_str());
+         },
+         ReadFailure::FieldTooLong, tooLong.c_str()},
+        {"link to itself", [&] { ::symlink("tessaro.cfg", cfg.c_str()); }, ReadFailure::Unreadable,
+         "Too many levels of symbolic links"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(cfg);
         c.prepare();
-        const auto read = settings::readDirectoriesFrom(cfg);
-        EXPECT_EQ(read.failure, c.failure);
-        EXPECT_NE(read.reason.find(cfg), std::string::npos) << read.reason;
-        EXPECT_NE(read.reason.find(c.reasonPart), std::string::npos) << read.reason;
+        const ChildRead read = readInChild(cfg);
+        growing.stop();
+        EXPECT_TRUE(read.finished) << "the read hung or crashed: signal " << read.signal;
+        EXPECT_EQ(read.result.failure, c.failure);
+        EXPECT_NE(read.result.reason.find(cfg), std::string::npos) << read.result.reason;
+        EXPECT_NE(read.result.reason.find(c.reasonPart), std::string::npos) << read.result.reason;
+    }
+}
+
+TEST_F(SettingsFile, OddButWellFormedFilesReadCorrectly)
+{
+    const std::string longest(settings::kMaxFieldBytes, 'q');
+    struct Case {
+        const char *name;
+        std::function<void()> prepare;
+        Directories expected;
+    };
+    const std::vector<Case> cases = {
+        {"NUL bytes and invalid UTF-8",
+         [&] { writeFile(cfg, std::string("/srv/qu\xC3\xA4ke,\xFF\xFE,a") + '\0' + "b,d,e,f,g,h,i\r\n"); },
+         Directories({"/srv/qu\xC3\xA4ke", "\xFF\xFE", std::string("a\0b", 3), "d", "e", "f", "g", "h", "i"})},
+        {"ten thousand empty lines", [&] { writeFile(cfg, std::string(10000, '\n')); }, Directories()},
+        {"CR-only line ends", [&] { writeFile(cfg, "/srv/quake\rfortress\rctf\rduel1\rduel2\rduel3\rduel4\rarena\rrequiem\r"); },
+         kSample},
+        // The reader takes the file in pieces of 4 KiB: a CR LF split between
+        // two pieces is one line end, not two.
+        {"a CR LF split between two reads",
+         [&] { writeFile(cfg, std::string(4095, 'q') + "\r\nfortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n"); },
+         Directories({std::string(4095, 'q'), "fortress", "ctf", "duel1", "duel2", "duel3", "duel4", "arena",
+                      "requiem"})},
+        {"a longest directory whose CR ends a read",
+         [&] { writeFile(cfg, std::string(4094, 'a') + "," + longest + "\r\nctf,duel1,duel2,duel3,duel4,arena,requiem\r\n"); },
+         Directories({std::string(4094, 'a'), longest, "ctf", "duel1", "duel2", "duel3", "duel4", "arena", "requiem"})},
+        {"a settings line followed by a terabyte",
+         [&] {
+             writeSparse(dir.file("huge"), kSampleLine, off_t(1) << 40);
+             ::symlink("huge", cfg.c_str());
+         },
+         kSample},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(cfg);
+        std::filesystem::remove_all(dir.file("huge"));
+        c.prepare();
+        const ChildRead read = readInChild(cfg);
+        EXPECT_TRUE(read.finished) << "the read hung or crashed: signal " << read.signal;
+        EXPECT_TRUE(read.result.ok()) << read.result.reason;
+        EXPECT_EQ(read.result.directories, c.expected);
     }
 }
 
@@ -173,13 +361,20 @@ TEST_F(SettingsFile, ReplacingKeepsPermissionsButNeverLetsOthersWrite)
     }
 }
 
-TEST_F(SettingsFile, FirstFileTakesTheUmask)
+TEST_F(SettingsFile, FirstFileTakesTheUmaskButNeverLetsOthersWrite)
 {
-    const mode_t previous = ::umask(027);
-    const auto written = settings::writeDirectoriesTo(cfg, kSample);
-    ::umask(previous);
-    ASSERT_TRUE(written.ok());
-    EXPECT_EQ(modeOf(cfg), 0640u);
+    struct Case {
+        mode_t umask;
+        mode_t mode;
+    };
+    for (const Case c : {Case{027, 0640}, Case{022, 0644}, Case{077, 0600}, Case{0, 0664}}) {
+        std::filesystem::remove(cfg);
+        const mode_t previous = ::umask(c.umask);
+        const auto written = settings::writeDirectoriesTo(cfg, kSample);
+        ::umask(previous);
+        ASSERT_TRUE(written.ok()) << written.reason;
+        EXPECT_EQ(modeOf(cfg), c.mode) << std::oct << c.umask;
+    }
 }
 
 TEST_F(SettingsFile, LinkedSettingsReplaceTheTargetAndKeepTheLink)
@@ -206,6 +401,155 @@ TEST_F(SettingsFile, ValuesTheFileCannotCarryAreRefusedAndNothingIsWritten)
     EXPECT_FALSE(written.ok());
     EXPECT_NE(written.reason.find("directory 3 contains a comma"), std::string::npos) << written.reason;
     EXPECT_EQ(readFile(cfg), kSampleLine);
+}
+
+
+// The writer is killed (as by a power cut) at each step before its rename.
+TEST_F(SettingsFile, AWriteKilledBeforeItsRenameLeavesTheOldFileWhole)
+{
+    struct Case {
+        const char *name;
+        std::vector<long> calls;
+        bool newFileWritten;  // whether the new file was complete when the writer died
+    };
+    const std::vector<Case> cases = {
+        {"before the first byte", {SYS_write, SYS_pwrite64}, false},
+        {"before the flush", {SYS_fsync, SYS_fdatasync}, true},
+        {"before the rename", kRenameCalls, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string &name : leftoversIn(dir.path()))
+            std::filesystem::remove(dir.file(name));
+        writeFile(cfg, kSampleLine);
+        ::chmod(cfg.c_str(), 0666);
+
+        const auto outcome = runInChild([&] {
+            dieOnSystemCalls(c.calls);
+            settings::writeDirectoriesTo(cfg, kOther);
+            return std::string("the writer was not killed");
+        });
+
+        EXPECT_EQ(outcome.signal, SIGSYS) << outcome.output;
+        EXPECT_EQ(readFile(cfg), kSampleLine);
+        // What the killed write leaves beside it: its hidden new file, with
+        // the old file's permissions less others' write, never a mix.
+        const auto leftovers = leftoversIn(dir.path());
+        ASSERT_EQ(leftovers.size(), 1u);
+        EXPECT_TRUE(isHiddenNewFileName(leftovers[0])) << leftovers[0];
+        EXPECT_EQ(modeOf(dir.file(leftovers[0])), 0664u);
+        EXPECT_EQ(readFile(dir.file(leftovers[0])), c.newFileWritten ? settings::formatLine(kOther) : "");
+    }
+}
+
+// Another process plants a link to a file of its choice under the name the
+// writer is about to create, as if it had guessed the name or won a race.
+TEST_F(SettingsFile, ALinkPlantedWhereTheNewFileGoesIsNeverFollowed)
+{
+    const std::string victim = dir.file("victim");
+    writeFile(victim, "precious\n");
+    writeFile(cfg, kSampleLine);
+
+    const auto outcome = runInChild(
+        [&] {
+            std::vector<std::string> created;
+            const std::string written = interceptFileCreation(
+                [&](const std::string &path) {
+                    created.push_back(path);
+                    if (created.size() == 1)
+                        ::symlink(victim.c_str(), path.c_str());
+                },
+                [&] {
+                    std::string results;
+                    for (const Directories &values : {kOther, kSample}) {
+                        const auto result = settings::writeDirectoriesTo(cfg, values);
+                        results += (result.ok() ? "written" : result.reason) + ";";
+                    }
+                    return results;
+                });
+            std::string out = written;
+            for (const std::string &path : created)
+                out += "\n" + path;
+            return out;
+        },
+        {.timeLimitSeconds = 10});
+
+    ASSERT_EQ(outcome.exitCode, 0) << "signal " << outcome.signal;
+    std::istringstream lines(outcome.output);
+    std::string results;
+    std::getline(lines, results);
+    EXPECT_EQ(results, "written;written;");
+    EXPECT_EQ(readFile(victim), "precious\n");
+    EXPECT_EQ(readFile(cfg), kSampleLine);
+
+    // Created afresh in the same directory (so the rename cannot cross file
+    // systems), under a name no one could have predicted.
+    std::set<std::string> names;
+    for (std::string path; std::getline(lines, path);) {
+        const std::filesystem::path created(path);
+        EXPECT_EQ(created.parent_path().string(), dir.path());
+        EXPECT_TRUE(isHiddenNewFileName(created.filename().string())) << path;
+        names.insert(path);
+    }
+    EXPECT_EQ(names.size(), 3u) << "the planted name, the retry, and the second write's name";
+}
+
+TEST_F(SettingsFile, ALaterWriteClearsOnlyLeftoversThatAreSurelyItsOwn)
+{
+    writeFile(cfg, kSampleLine);
+    const auto killed = runInChild([&] {
+        dieOnSystemCalls(kRenameCalls);
+        settings::writeDirectoriesTo(cfg, kOther);
+        return std::string("the writer was not killed");
+    });
+    ASSERT_EQ(killed.signal, SIGSYS);
+    const auto crashed = leftoversIn(dir.path());
+    ASSERT_EQ(crashed.size(), 1u);
+    makeOld(dir.file(crashed[0]));
+
+    const auto oldFile = [&](const std::string &path) {
+        writeFile(path, kSampleLine);
+        makeOld(path);
+    };
+    struct Kept {
+        const char *name;
+        std::function<void(const std::string &path)> make;
+    };
+    std::vector<Kept> kept = {
+        {".tessaro.cfg.recent000000", [](const std::string &path) { writeFile(path, kSampleLine); }},
+        {".tessaro.cfg.AAAAAAAAAAAA", oldFile},
+        {".tessaro.cfg.abc", oldFile},
+        {".tessaro.cfg.abcdefghijklm", oldFile},
+        {".other.cfg.aaaaaaaaaaaa", oldFile},
+        {".tessaro.cfg.link00000000",
+         [&](const std::string &path) {
+             ::symlink(cfg.c_str(), path.c_str());
+             makeOld(path);
+         }},
+        {".tessaro.cfg.dir000000000",
+         [](const std::string &path) {
+             ::mkdir(path.c_str(), 0755);
+             makeOld(path);
+         }},
+        {".tessaro.cfg.hardlink0000",
+         [&](const std::string &path) {
+             oldFile(path);
+             ::link(path.c_str(), dir.file("second name").c_str());
+         }},
+    };
+    if (runningAsRoot()) {
+        kept.push_back({".tessaro.cfg.nobody000000", [&](const std::string &path) {
+                            oldFile(path);
+                            ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+                        }});
+    }
+    for (const Kept &k : kept)
+        k.make(dir.file(k.name));
+
+    ASSERT_TRUE(settings::writeDirectoriesTo(cfg, kSample).ok());
+    EXPECT_FALSE(exists(dir.file(crashed[0])));
+    for (const Kept &k : kept)
+        EXPECT_TRUE(exists(dir.file(k.name))) << k.name;
 }
 
 }  // namespace

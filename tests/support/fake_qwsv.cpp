@@ -2,7 +2,12 @@
 // and where it runs, then waits to be killed (or exits at once).
 //
 // FAKE_QWSV_RECORD_DIR  where to write <pid>.record (required)
-// FAKE_QWSV_MODE        "exit": exit after recording; anything else: stay up to a minute
+// FAKE_QWSV_MODE        "exit": exit after recording; "read": then copy each line of
+//                       standard input to <pid>.input, as a server's console takes
+//                       commands; anything else: stay up to a minute
+//
+// The record holds pid, sid, pgid, cwd, stdin, fds (the open descriptors),
+// fdtargets (each descriptor with what it refers to, one a line) and argv.
 
 #include <cerrno>
 #include <climits>
@@ -54,6 +59,23 @@ std::string linkTarget(const char *path)
     return length < 0 ? std::string("closed") : std::string(buffer, static_cast<std::size_t>(length));
 }
 
+// What each open descriptor refers to, "fd:target" separated by newlines.
+std::string descriptorTargets()
+{
+    std::string list;
+    std::string fds = openDescriptors();
+    std::size_t begin = 0;
+    while (begin < fds.size()) {
+        std::size_t comma = fds.find(',', begin);
+        if (comma == std::string::npos)
+            comma = fds.size();
+        const std::string fd = fds.substr(begin, comma - begin);
+        list += (list.empty() ? "" : "\n") + fd + ":" + linkTarget(("/proc/self/fd/" + fd).c_str());
+        begin = comma + 1;
+    }
+    return escaped(list.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -73,6 +95,7 @@ int main(int argc, char **argv)
     record += "cwd=" + escaped(cwd) + "\n";
     record += "stdin=" + linkTarget("/proc/self/fd/0") + "\n";
     record += "fds=" + openDescriptors() + "\n";
+    record += "fdtargets=" + descriptorTargets() + "\n";
     for (int i = 0; i < argc; ++i)
         record += "arg=" + escaped(argv[i]) + "\n";
 
@@ -86,9 +109,20 @@ int main(int argc, char **argv)
 
     const char *mode = std::getenv("FAKE_QWSV_MODE");
     if (mode && std::strcmp(mode, "exit") == 0)
-        return 0;
+        _exit(0);  // no exit-time work (a sanitizer's leak check) for a fixture to interrupt
     // A test that forgets to stop it must not keep CI waiting for ever.
     alarm(60);
+    if (mode && std::strcmp(mode, "read") == 0) {
+        const std::string input = std::string(recordDir) + "/" + std::to_string(getpid()) + ".input";
+        char line[4096];
+        while (std::fgets(line, sizeof line, stdin)) {
+            if (FILE *file = std::fopen(input.c_str(), "a")) {
+                std::fputs(line, file);
+                std::fclose(file);
+            }
+        }
+        _exit(0);
+    }
     for (;;)
         pause();
 }

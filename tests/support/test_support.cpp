@@ -13,10 +13,23 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TESSARO_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TESSARO_TEST_ASAN 1
+#endif
+#endif
+#if TESSARO_TEST_ASAN
+// From the sanitizer runtime (GCC ships no header that declares it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 namespace fs = std::filesystem;
 
@@ -137,6 +150,24 @@ std::vector<std::string> listDirectory(const std::string &path)
 
 std::string fakeQwsvPath() { return FAKE_QWSV_PATH; }
 
+ScopedEnvironment::ScopedEnvironment(const char *name, const std::optional<std::string> &value) : m_name(name)
+{
+    if (const char *previous = std::getenv(name))
+        m_previous = previous;
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (m_previous)
+        ::setenv(m_name.c_str(), m_previous->c_str(), 1);
+    else
+        ::unsetenv(m_name.c_str());
+}
+
 FakeQuake::FakeQuake(const std::string &quakeDirectoryName)
 {
     m_quake = m_root.file(quakeDirectoryName);
@@ -151,11 +182,19 @@ FakeQuake::FakeQuake(const std::string &quakeDirectoryName)
 
 FakeQuake::~FakeQuake()
 {
+    // Only a process still running this fixture's qwsv is ours: the pid of a
+    // stand-in that exited long ago may belong to anyone by now.
+    const auto stopIfOurs = [this](long pid) {
+        std::error_code error;
+        const auto program = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+        if (!error && program == fs::path(m_quake) / "qwsv")
+            stopProcess(pid);
+    };
     for (long pid : m_pids)
-        stopProcess(pid);
+        stopIfOurs(pid);
     // Stand-ins started without the test learning their pid still left a record.
     for (const auto &[pid, record] : records())
-        stopProcess(pid);
+        stopIfOurs(pid);
     ::unsetenv("FAKE_QWSV_RECORD_DIR");
     ::unsetenv("FAKE_QWSV_MODE");
 }
@@ -213,9 +252,12 @@ void stopProcess(long pid)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-int zombieChildren()
+namespace {
+
+// The state letter ("R", "S", "Z", ...) of each child of this process.
+std::vector<std::string> childStates()
 {
-    int zombies = 0;
+    std::vector<std::string> states;
     const std::string self = std::to_string(::getpid());
     std::error_code error;
     for (const auto &entry : fs::directory_iterator("/proc", error)) {
@@ -229,10 +271,44 @@ int zombieChildren()
         std::istringstream rest(content.substr(close + 2));
         std::string state, parent;
         rest >> state >> parent;
-        if (state == "Z" && parent == self)
-            ++zombies;
+        if (parent == self)
+            states.push_back(state);
     }
-    return zombies;
+    return states;
+}
+
+}  // namespace
+
+int zombieChildren()
+{
+    const auto states = childStates();
+    return static_cast<int>(std::count(states.begin(), states.end(), "Z"));
+}
+
+int childProcesses() { return static_cast<int>(childStates().size()); }
+
+int openDescriptors()
+{
+    std::error_code error;
+    // The iterator's own descriptor is counted every time alike.
+    return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd", error), fs::directory_iterator()));
+}
+
+MemoryFootprint memoryFootprint()
+{
+    MemoryFootprint footprint;
+#if TESSARO_TEST_ASAN
+    footprint.heapBytes = static_cast<long>(__sanitizer_get_current_allocated_bytes());
+#else
+    footprint.heapBytes = static_cast<long>(::mallinfo2().uordblks);
+#endif
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmSize:", 0) == 0)
+            footprint.mappedBytes = std::stol(line.substr(7)) * 1024;
+    }
+    return footprint;
 }
 
 bool runningAsRoot() { return ::geteuid() == 0; }
@@ -251,6 +327,8 @@ ChildOutcome runInChild(const std::function<std::string()> &body, ChildOptions o
             if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
                 ::_exit(90);
         }
+        if (options.timeLimitSeconds)
+            ::alarm(*options.timeLimitSeconds);
         if (options.fileSizeLimit) {
             ::signal(SIGXFSZ, SIG_IGN);  // so that the write fails instead of the process
             const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit), static_cast<rlim_t>(*options.fileSizeLimit)};

@@ -52,6 +52,20 @@ struct ServerRecord {
     std::vector<std::string> argv;
 };
 
+// Sets (or, given nothing, removes) an environment variable for the lifetime
+// of the object.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char *name, const std::optional<std::string> &value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_previous;
+};
+
 // A Quake directory whose qwsv is the stand-in server, plus the directory
 // the stand-in writes its records to.  Every server started while the object
 // lives is killed when it goes, also when the test fails.
@@ -82,6 +96,9 @@ private:
     std::string m_quake;
     std::string m_records;
     std::vector<long> m_pids;
+    // Servers start detached here: with a display and an xterm, each would
+    // open a console window.  Tests of the consoles set a display themselves.
+    ScopedEnvironment m_noDisplay{"DISPLAY", std::nullopt};
 };
 
 std::string fakeQwsvPath();
@@ -90,6 +107,18 @@ bool processAlive(long pid);
 void stopProcess(long pid);
 // Zombie children of this process.
 int zombieChildren();
+// Children of this process in any state, zombies included.
+int childProcesses();
+// Descriptors this process has open.
+int openDescriptors();
+
+// What this process holds in memory: the heap in use (as the allocator, or a
+// sanitizer's allocator, counts it) and its whole address space.
+struct MemoryFootprint {
+    long heapBytes = 0;
+    long mappedBytes = 0;
+};
+MemoryFootprint memoryFootprint();
 
 struct ChildOutcome {
     int exitCode = -1;    // -1 when it did not exit normally
@@ -100,6 +129,8 @@ struct ChildOutcome {
 struct ChildOptions {
     bool unprivileged = false;        // as root, run as nobody so permission bits apply
     std::optional<long> fileSizeLimit{};
+    // A body that hangs is ended by SIGALRM after this long.
+    std::optional<unsigned> timeLimitSeconds{};
 };
 
 // Runs `body` in a forked child under the restrictions asked for and returns

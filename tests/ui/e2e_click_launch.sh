@@ -58,6 +58,8 @@ expected=$(printf 'arg=%s\n' "$work/quake/qwsv" +gamedir fortress -port 27601)
 actual=$(grep '^arg=' "${records[0]}")
 [ "$actual" = "$expected" ] || fail "the server got"$'\n'"$actual"$'\n'"instead of"$'\n'"$expected"
 grep -qx "cwd=$work/quake" "${records[0]}" || fail "the server did not run in the Quake directory"
+# Tessaro holds an X connection (and read tessaro.cfg a moment ago): none of it may reach the server.
+grep -qx "fds=0,1,2" "${records[0]}" || fail "the server inherited $(grep '^fds=' "${records[0]}")"
 [ "$(xdotool getactivewindow)" = "$window" ] || fail "the launch took the focus away from Tessaro"
 
 # Exit ends the program; the server keeps running.
