@@ -47,13 +47,8 @@ printf '%s,fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n' "$work/quake"
 
 answer 27601 | grep -q DOWN || fail "port 27601 is already served on 127.0.0.1"
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source "$(dirname "$0")/../support/x_session.sh"
+startDesktop "$work"
 
 # The servers' output goes where Tessaro's goes: a file, never the test's pipe.
 cd "$work/menu"

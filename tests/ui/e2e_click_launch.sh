@@ -22,14 +22,8 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A display of our own, on whatever number is free.
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source "$(dirname "$0")/../support/x_session.sh"
+startDesktop "$work"
 
 mkdir -p "$work/quake" "$work/records" "$work/start"
 cp "$fake_qwsv" "$work/quake/qwsv"
@@ -37,7 +31,8 @@ printf '%s,fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n' "$work/quake"
 
 cd "$work/start"
 FAKE_QWSV_RECORD_DIR="$work/records" QT_QPA_PLATFORM=xcb "$tessaro" >/dev/null 2>&1 &
-pids+=($!)
+tessaro_pid=$!
+pids+=($tessaro_pid)
 
 window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never appeared"
 xdotool windowactivate --sync "$window"
@@ -64,7 +59,7 @@ grep -qx "fds=0,1,2" "${records[0]}" || fail "the server inherited $(grep '^fds=
 
 # Exit ends the program; the server keeps running.
 xdotool key --clearmodifiers alt+x
-for _ in $(seq 100); do kill -0 "${pids[2]}" 2>/dev/null || break; sleep 0.05; done
-kill -0 "${pids[2]}" 2>/dev/null && fail "Exit did not end the program"
+for _ in $(seq 100); do kill -0 "$tessaro_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$tessaro_pid" 2>/dev/null && fail "Exit did not end the program"
 kill -0 "$(sed -n 's/^pid=//p' "${records[0]}")" || fail "the server ended with the program"
 echo "PASS: Alt+O and a click on Port 27601 started exactly the TeamFortress server"

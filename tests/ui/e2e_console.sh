@@ -29,13 +29,8 @@ waitFor() { for _ in $(seq 100); do eval "$1" && return 0; sleep 0.05; done; ret
 
 command -v xterm >/dev/null || fail "xterm is not installed"
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-waitFor '[ -s "$work/display" ]'
-export DISPLAY=:$(cat "$work/display")
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source "$(dirname "$0")/../support/x_session.sh"
+startDesktop "$work"
 
 mkdir -p "$work/quake" "$work/records" "$work/start"
 cp "$fake_qwsv" "$work/quake/qwsv"

@@ -1,0 +1,24 @@
+# Sourced by the scripts that drive the real program: an X server of their
+# own, on whatever display number is free, with a window manager on it.
+#
+# startDesktop WORK: exports DISPLAY and appends the X server's and the
+# window manager's pids to the caller's array `pids`, for it to kill.
+startDesktop() {
+    local work=$1
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    pids+=($!)
+    exec 3>&-  # nothing started later may hold it
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    if [ ! -s "$work/display" ]; then
+        echo "FAIL: Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=:$(cat "$work/display")
+    openbox >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+}
