@@ -146,6 +146,13 @@ constexpr CommandButton kConfigureButton{"cmdConfig", "&Configure", {360, 6480, 
 constexpr CommandButton kHelpButton{"cmdhelp", "&Help", {2520, 6480, 1455, 375}};
 constexpr CommandButton kExitButton{"Command1", "E&xit", {4680, 6480, 1455, 375}};
 
+// Controls on a tab are placed relative to the tab control's corner, its tab
+// row included; their page starts below the row.
+QRect onTab(const ui::TabControl *tabs, const Twips &geometry)
+{
+    return geometry.toPixels().translated(0, -tabs->rowHeight());
+}
+
 ui::Warning launchWarning(const launch::LaunchEntry &entry, const launch::LaunchOutcome &outcome)
 {
     using settings::ReadFailure;
@@ -222,13 +229,6 @@ void tessaro::createControls()
     connect(m_exitButton, &QPushButton::clicked, this, &tessaro::Command1_Click);
 
     setKeyboardOrder();
-}
-
-// Controls on a tab are placed relative to the tab control's corner, its tab
-// row included; their page starts below the row.
-static QRect onTab(const ui::TabControl *tabs, const Twips &geometry)
-{
-    return geometry.toPixels().translated(0, -tabs->rowHeight());
 }
 
 void tessaro::createTitleBlocks()

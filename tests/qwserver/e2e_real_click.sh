@@ -56,11 +56,8 @@ PATH=/nonexistent QT_QPA_PLATFORM=xcb "$tessaro" >"$work/output.log" 2>&1 </dev/
 tessaro_pid=$!
 pids+=($tessaro_pid)
 
-window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never appeared"
-xdotool windowactivate --sync "$window"
-xdotool key --clearmodifiers alt+o
-sleep 0.3
-click() { xdotool mousemove --window "$window" 124 124 click 1; }   # "Port 27601"
+window=$(mainWindow) || fail "the main window never appeared"
+click() { clickPort27601 "$window"; }
 
 click
 reply=$(waitForAnswer 27601) || fail "no server answered on 27601: $reply"
@@ -84,10 +81,7 @@ for _ in $(seq 100); do answer 27601 | grep -q DOWN && break; sleep 0.05; done
 if command -v xterm >/dev/null; then
     QT_QPA_PLATFORM=xcb "$tessaro" >/dev/null 2>&1 </dev/null &
     pids+=($!)
-    window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never came back"
-    xdotool windowactivate --sync "$window"
-    xdotool key --clearmodifiers alt+o
-    sleep 0.3
+    window=$(mainWindow) || fail "the main window never came back"
     click
     reply=$(waitForAnswer 27601) || fail "no server answered from its console: $reply"
     case $reply in *"*gamedir=fortress"*) ;; *) fail "the console's server runs another mod: $reply" ;; esac

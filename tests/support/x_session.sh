@@ -22,3 +22,20 @@ startDesktop() {
         sleep 0.05
     done
 }
+
+# mainWindow: waits up to 20 s for Tessaro's main window and prints its id.
+mainWindow() {
+    local window
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tessaro - ' | head -n 1) || return 1
+    [ -n "$window" ] && echo "$window"
+}
+
+# clickPort27601 WINDOW: brings the main window to the front, shows "Other
+# Mods" with Alt+O and clicks "Port 27601", placed as the layout places it:
+# the tab control's corner, its frame, its place in the frame, half its size.
+clickPort27601() {
+    xdotool windowactivate --sync "$1"
+    xdotool key --clearmodifiers alt+o
+    sleep 0.3
+    xdotool mousemove --window "$1" 124 124 click 1
+}

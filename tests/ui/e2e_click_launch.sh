@@ -34,12 +34,8 @@ FAKE_QWSV_RECORD_DIR="$work/records" QT_QPA_PLATFORM=xcb "$tessaro" >/dev/null 2
 tessaro_pid=$!
 pids+=($tessaro_pid)
 
-window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never appeared"
-xdotool windowactivate --sync "$window"
-xdotool key --clearmodifiers alt+o
-sleep 0.3
-# "Port 27601": the tab control's corner, its frame, its place in the frame, half its size.
-xdotool mousemove --window "$window" 124 124 click 1
+window=$(mainWindow) || fail "the main window never appeared"
+clickPort27601 "$window"
 
 for _ in $(seq 100); do
     ls "$work"/records/*.record >/dev/null 2>&1 && break

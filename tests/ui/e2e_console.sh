@@ -40,13 +40,10 @@ FAKE_QWSV_RECORD_DIR="$work/records" FAKE_QWSV_MODE=read QT_QPA_PLATFORM=xcb "$t
 tessaro_pid=$!
 pids+=($tessaro_pid)
 
-window=$(timeout 20 xdotool search --sync --name '^Tessaro - ' | head -n 1) || fail "the main window never appeared"
+window=$(mainWindow) || fail "the main window never appeared"
 waitFor 'wmctrl -l >/dev/null 2>&1' || fail "no window manager"
-xdotool windowactivate --sync "$window"
-xdotool key --clearmodifiers alt+o
-sleep 0.3
 before=$(wmctrl -l | awk '{ print $1 }' | sort)
-xdotool mousemove --window "$window" 124 124 click 1   # "Port 27601"
+clickPort27601 "$window"
 
 waitFor 'ls "$work"/records/*.record >/dev/null 2>&1' || fail "no server was started"
 record=$(ls "$work"/records/*.record)
