@@ -186,6 +186,7 @@ TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
 {
     GrowingFile growing;
     const std::string tooLong = "directory 1 is longer than 4096 bytes";
+    const std::string firstHoldsNul = "cannot be read: directory 1 contains a NUL byte";
     struct Case {
         const char *name;
         std::function<void()> prepare;
@@ -199,14 +200,16 @@ TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
         {"directory", [&] { ::mkdir(cfg.c_str(), 0755); }, ReadFailure::NotAFile, "is a directory"},
         {"fifo without a writer", [&] { ::mkfifo(cfg.c_str(), 0644); }, ReadFailure::NotAFile, "not a regular file"},
         {"link to a device", [&] { ::symlink("/dev/zero", cfg.c_str()); }, ReadFailure::NotAFile, "not a regular file"},
-        {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::FieldTooLong,
-         tooLong.c_str()},
+        {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::Unreadable,
+         firstHoldsNul.c_str()},
+        {"a NUL in a directory", [&] { writeFile(cfg, std::string("/srv/quake,fort") + '\0' + "ress" + kSampleLine); },
+         ReadFailure::Unreadable, "cannot be read: directory 2 contains a NUL byte, which no directory name holds"},
         {"link to a sparse terabyte of zeros",
          [&] {
              writeSparse(dir.file("huge"), "", off_t(1) << 40);
              ::symlink("huge", cfg.c_str());
          },
-         ReadFailure::FieldTooLong, tooLong.c_str()},
+         ReadFailure::Unreadable, firstHoldsNul.c_str()},
         {"link to a file that keeps growing",
          [&] {
              growing.start(dir.file("growing"), 3 * settings::kMaxFieldBytes);
@@ -238,9 +241,9 @@ TEST_F(SettingsFile, OddButWellFormedFilesReadCorrectly)
         Directories expected;
     };
     const std::vector<Case> cases = {
-        {"NUL bytes and invalid UTF-8",
-         [&] { writeFile(cfg, std::string("/srv/qu\xC3\xA4ke,\xFF\xFE,a") + '\0' + "b,d,e,f,g,h,i\r\n"); },
-         Directories({"/srv/qu\xC3\xA4ke", "\xFF\xFE", std::string("a\0b", 3), "d", "e", "f", "g", "h", "i"})},
+        {"invalid UTF-8", [&] { writeFile(cfg, "/srv/qu\xC3\xA4ke,\xFF\xFE,ab,d,e,f,g,h,i\r\n"); },
+         Directories({"/srv/qu\xC3\xA4ke", "\xFF\xFE", "ab", "d", "e", "f", "g", "h", "i"})},
+        {"saved by Notepad with a byte-order mark", [&] { writeFile(cfg, "\xEF\xBB\xBF" + kSampleLine); }, kSample},
         {"ten thousand empty lines", [&] { writeFile(cfg, std::string(10000, '\n')); }, Directories()},
         {"CR-only line ends", [&] { writeFile(cfg, "/srv/quake\rfortress\rctf\rduel1\rduel2\rduel3\rduel4\rarena\rrequiem\r"); },
          kSample},

@@ -187,7 +187,8 @@ TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
     const std::vector<Case> cases = {
         {3, QStringLiteral("ctf,2"), QStringLiteral("the CTF Directory contains a comma")},
         {1, QStringLiteral("\"C:\\Quake\""), QStringLiteral("the Quake Directory starts with a double quote")},
-        {9, QStringLiteral("requiem "), QStringLiteral("the Requiem Directory starts or ends with a blank")},
+        {9, QStringLiteral(" \"requiem"),
+         QStringLiteral("the Requiem Directory starts with blanks and a double quote")},
     };
     for (const Case &c : cases) {
         const QString before = box(dialog, c.slot)->text();
