@@ -117,6 +117,11 @@ std::string replaceFailedReason(const std::string &path, const std::string &syst
     return "Could not replace " + path + ": " + systemReason + ".";
 }
 
+std::string readOnlyReason(const std::string &path, const std::string &howToAllowWriting)
+{
+    return "Could not replace " + path + ": it is read-only (" + howToAllowWriting + " allows writing).";
+}
+
 std::string noNewFileReason(const std::string &path, const std::string &directory, const std::string &systemReason)
 {
     return "Could not write " + path + ": no new file can be made in " + directory + " (" + systemReason + ").";

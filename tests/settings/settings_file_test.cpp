@@ -140,6 +140,19 @@ std::vector<std::string> leftoversIn(const std::string &directory)
     return names;
 }
 
+// Each entry of `directory`: its name and what it holds (a link's target).
+std::vector<std::string> directoryContents(const std::string &directory)
+{
+    std::vector<std::string> contents;
+    for (const std::string &name : listDirectory(directory)) {
+        const std::filesystem::path path = directory + "/" + name;
+        contents.push_back(name + ": "
+                           + (std::filesystem::is_symlink(path) ? "-> " + std::filesystem::read_symlink(path).string()
+                                                                 : readFile(path.string())));
+    }
+    return contents;
+}
+
 void makeOld(const std::string &path)
 {
     const timespec twoHoursAgo{std::time(nullptr) - 2 * 60 * 60, 0};
@@ -294,26 +307,41 @@ TEST_F(SettingsFile, UnreadableFileIsReportedWithTheSystemsReason)
     EXPECT_NE(outcome.output.find("cannot be read: Permission denied"), std::string::npos) << outcome.output;
 }
 
-// A write that fails must leave the old file as it was and nothing beside it.
+// A write that fails must leave the old file as it was (or no file, where
+// there was none) and nothing beside it, and say which it was.
 TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
 {
+    const auto oldFile = [&](mode_t mode) {
+        return [this, mode] {
+            writeFile(cfg, kSampleLine);
+            ::chmod(cfg.c_str(), mode);
+        };
+    };
     struct Case {
         const char *name;
+        std::function<void()> prepare;
         mode_t directoryMode;
-        mode_t fileMode;
         ChildOptions options;
-        const char *reasonPart;
+        std::string reasonPart;
+        bool previousFileKept;
     };
     const std::vector<Case> cases = {
-        {"read-only directory and file", 0555, 0444, {.unprivileged = true}, "Permission denied"},
-        {"file-size limit", 0755, 0644, {.fileSizeLimit = 20}, "File too large"},
-        {"file-size limit on the in-place path", 0555, 0666, {.unprivileged = true, .fileSizeLimit = 20},
-         "File too large"},
+        {"read-only directory, file of another user", oldFile(0644), 0555, {.unprivileged = true}, "Permission denied",
+         true},
+        {"file-size limit", oldFile(0644), 0755, {.fileSizeLimit = 20}, "File too large", true},
+        {"file-size limit on the in-place path", oldFile(0666), 0555, {.unprivileged = true, .fileSizeLimit = 20},
+         "File too large", true},
+        {"write-protected file, also for root", oldFile(0444), 0755, {},
+         ": it is read-only (chmod u+w " + cfg + " allows writing).", true},
+        {"link to itself", [&] { ::symlink("tessaro.cfg", cfg.c_str()); }, 0755, {},
+         "Could not write " + cfg + ": Too many levels of symbolic links.", true},
+        {"no file yet in a read-only directory", [] {}, 0555, {.unprivileged = true}, "Permission denied", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        writeFile(cfg, kSampleLine);
-        ::chmod(cfg.c_str(), c.fileMode);
+        std::filesystem::remove(cfg);
+        c.prepare();
+        const std::vector<std::string> before = directoryContents(dir.path());
         ::chmod(dir.path().c_str(), c.directoryMode);
 
         const auto outcome = runInChild(
@@ -322,15 +350,16 @@ TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
                 Directories longer = kOther;
                 longer.slot(9) = std::string(200, 'r');
                 const auto written = settings::writeDirectoriesTo(cfg, longer);
-                return written.ok() ? std::string("written") : written.reason;
+                return written.ok() ? std::string("written")
+                                    : (written.previousFileKept ? "kept " : "") + written.reason;
             },
             c.options);
 
         ::chmod(dir.path().c_str(), 0755);
         ASSERT_EQ(outcome.exitCode, 0) << "signal " << outcome.signal;
         EXPECT_NE(outcome.output.find(c.reasonPart), std::string::npos) << outcome.output;
-        EXPECT_EQ(readFile(cfg), kSampleLine);
-        EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"tessaro.cfg"});
+        EXPECT_EQ(outcome.output.starts_with("kept "), c.previousFileKept) << outcome.output;
+        EXPECT_EQ(directoryContents(dir.path()), before);
     }
 }
 
@@ -393,6 +422,43 @@ TEST_F(SettingsFile, LinkedSettingsReplaceTheTargetAndKeepTheLink)
     EXPECT_TRUE(S_ISLNK(status.st_mode));
     EXPECT_EQ(readFile(target), settings::formatLine(kOther));
     EXPECT_EQ(listDirectory(dir.file("real")), std::vector<std::string>{"settings.cfg"});
+}
+
+// Another user plants tessaro.cfg as a link in a directory both may write,
+// aimed at a file of this user's or at a name only this user may create.
+TEST_F(SettingsFile, ALinkOfAnotherUserIsNeverWrittenThrough)
+{
+    if (!runningAsRoot())
+        GTEST_SKIP() << "needs a second real user: run as root";
+    const std::string shared = dir.file("shared");
+    const std::string link = shared + "/tessaro.cfg";
+    const std::string target = dir.file("private/settings.cfg");
+    ::mkdir(shared.c_str(), 0700);
+    ::mkdir(dir.file("private").c_str(), 0700);
+    struct Case {
+        const char *name;
+        mode_t sharedMode;
+        bool targetExists;
+    };
+    for (const Case c : {Case{"sticky shared directory, existing file", 01777, true},
+                         Case{"sticky shared directory, new file", 01777, false},
+                         Case{"writable directory, existing file", 0777, true}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(link);
+        std::filesystem::remove(target);
+        ::chmod(shared.c_str(), c.sharedMode);
+        if (c.targetExists)
+            writeFile(target, kSampleLine);
+        const auto planted = runInChild([&] { return std::to_string(::symlink(target.c_str(), link.c_str())); },
+                                        {.unprivileged = true});
+        ASSERT_EQ(planted.output, "0");
+
+        const auto written = settings::writeDirectoriesTo(link, kOther);
+        EXPECT_NE(written.reason.find(": it is a symbolic link that belongs to nobody"), std::string::npos)
+            << written.reason;
+        EXPECT_EQ(exists(target) ? readFile(target) : "no file", c.targetExists ? kSampleLine : "no file");
+        EXPECT_EQ(listDirectory(shared), std::vector<std::string>{"tessaro.cfg"});
+    }
 }
 
 TEST_F(SettingsFile, ValuesTheFileCannotCarryAreRefusedAndNothingIsWritten)

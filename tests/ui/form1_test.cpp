@@ -234,7 +234,7 @@ TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
         {"read-only directory",
          [&] {
              ::chmod(quake.root().c_str(), 0555);
-             ::chmod("tessaro.cfg", 0444);
+             ::chmod("tessaro.cfg", 0644);  // root's, so not nobody's to write
              {
                  ActAsNobody nobody;
                  apply(dialog);
