@@ -140,19 +140,6 @@ std::vector<std::string> leftoversIn(const std::string &directory)
     return names;
 }
 
-// Each entry of `directory`: its name and what it holds (a link's target).
-std::vector<std::string> directoryContents(const std::string &directory)
-{
-    std::vector<std::string> contents;
-    for (const std::string &name : listDirectory(directory)) {
-        const std::filesystem::path path = directory + "/" + name;
-        contents.push_back(name + ": "
-                           + (std::filesystem::is_symlink(path) ? "-> " + std::filesystem::read_symlink(path).string()
-                                                                 : readFile(path.string())));
-    }
-    return contents;
-}
-
 void makeOld(const std::string &path)
 {
     const timespec twoHoursAgo{std::time(nullptr) - 2 * 60 * 60, 0};
@@ -256,7 +243,6 @@ TEST_F(SettingsFile, OddButWellFormedFilesReadCorrectly)
     const std::vector<Case> cases = {
         {"invalid UTF-8", [&] { writeFile(cfg, "/srv/qu\xC3\xA4ke,\xFF\xFE,ab,d,e,f,g,h,i\r\n"); },
          Directories({"/srv/qu\xC3\xA4ke", "\xFF\xFE", "ab", "d", "e", "f", "g", "h", "i"})},
-        {"saved by Notepad with a byte-order mark", [&] { writeFile(cfg, "\xEF\xBB\xBF" + kSampleLine); }, kSample},
         {"ten thousand empty lines", [&] { writeFile(cfg, std::string(10000, '\n')); }, Directories()},
         {"CR-only line ends", [&] { writeFile(cfg, "/srv/quake\rfortress\rctf\rduel1\rduel2\rduel3\rduel4\rarena\rrequiem\r"); },
          kSample},
@@ -308,41 +294,62 @@ TEST_F(SettingsFile, UnreadableFileIsReportedWithTheSystemsReason)
 }
 
 // A write that fails must leave the old file as it was (or no file, where
-// there was none) and nothing beside it, and say which it was.
+// there was none) and nothing beside it, and say which.  Another user's
+// links aim at this user's file elsewhere, or at a name only it may create.
 TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
 {
-    const auto oldFile = [&](mode_t mode) {
-        return [this, mode] {
-            writeFile(cfg, kSampleLine);
-            ::chmod(cfg.c_str(), mode);
+    TempDir elsewhere;
+    const std::string mine = elsewhere.file("settings.cfg");
+    writeFile(mine, kSampleLine);
+    // All that a write could change: the file or link, a file elsewhere, new names.
+    const auto state = [&] {
+        std::error_code noLink;
+        return std::filesystem::read_symlink(cfg, noLink).string() + readFile(cfg) + readFile(mine)
+            + std::to_string(listDirectory(dir.path()).size() + listDirectory(elsewhere.path()).size());
+    };
+    const auto plantLink = [&](const std::string &target) {
+        return [&, target] {
+            ::chmod(dir.path().c_str(), 0777);
+            runInChild([&] { return std::to_string(::symlink(target.c_str(), cfg.c_str())); }, {.unprivileged = true});
         };
     };
+    const std::string othersLink = ": it is a symbolic link that belongs to nobody";
     struct Case {
         const char *name;
-        std::function<void()> prepare;
         mode_t directoryMode;
+        mode_t fileMode;
         ChildOptions options;
         std::string reasonPart;
-        bool previousFileKept;
+        std::function<void()> instead = {};  // of writing the old file
+        bool previousFileKept = true;
     };
-    const std::vector<Case> cases = {
-        {"read-only directory, file of another user", oldFile(0644), 0555, {.unprivileged = true}, "Permission denied",
-         true},
-        {"file-size limit", oldFile(0644), 0755, {.fileSizeLimit = 20}, "File too large", true},
-        {"file-size limit on the in-place path", oldFile(0666), 0555, {.unprivileged = true, .fileSizeLimit = 20},
-         "File too large", true},
-        {"write-protected file, also for root", oldFile(0444), 0755, {},
-         ": it is read-only (chmod u+w " + cfg + " allows writing).", true},
-        {"link to itself", [&] { ::symlink("tessaro.cfg", cfg.c_str()); }, 0755, {},
-         "Could not write " + cfg + ": Too many levels of symbolic links.", true},
-        {"no file yet in a read-only directory", [] {}, 0555, {.unprivileged = true}, "Permission denied", false},
+    std::vector<Case> cases = {
+        {"read-only directory and file", 0555, 0644, {.unprivileged = true}, "Permission denied"},
+        {"file-size limit", 0755, 0644, {.fileSizeLimit = 20}, "File too large"},
+        {"file-size limit on the in-place path", 0555, 0666, {.unprivileged = true, .fileSizeLimit = 20},
+         "File too large"},
+        {"write-protected file, also for root", 0755, 0444, {},
+         ": it is read-only (chmod u+w " + cfg + " allows writing)."},
+        {"link loop", 0755, 0, {}, "Too many levels of symbolic links",
+         [&] { ::symlink("tessaro.cfg", cfg.c_str()); }},
+        {"no file yet", 0555, 0, {.unprivileged = true}, "Permission denied", [] {}, false},
     };
+    if (runningAsRoot()) {
+        cases.push_back({"another user's link in a sticky directory", 01777, 0, {}, othersLink, plantLink(mine)});
+        cases.push_back({"another user's link to a new file", 01777, 0, {}, othersLink, plantLink(mine + ".new")});
+        cases.push_back({"another user's link in a writable directory", 0777, 0, {}, othersLink, plantLink(mine)});
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(cfg);
-        c.prepare();
-        const std::vector<std::string> before = directoryContents(dir.path());
+        if (c.instead) {
+            c.instead();
+        } else {
+            writeFile(cfg, kSampleLine);
+            ::chmod(cfg.c_str(), c.fileMode);
+        }
         ::chmod(dir.path().c_str(), c.directoryMode);
+        const std::string before = state();
 
         const auto outcome = runInChild(
             [&] {
@@ -359,7 +366,7 @@ TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
         ASSERT_EQ(outcome.exitCode, 0) << "signal " << outcome.signal;
         EXPECT_NE(outcome.output.find(c.reasonPart), std::string::npos) << outcome.output;
         EXPECT_EQ(outcome.output.starts_with("kept "), c.previousFileKept) << outcome.output;
-        EXPECT_EQ(directoryContents(dir.path()), before);
+        EXPECT_EQ(state(), before);
     }
 }
 
@@ -422,43 +429,6 @@ TEST_F(SettingsFile, LinkedSettingsReplaceTheTargetAndKeepTheLink)
     EXPECT_TRUE(S_ISLNK(status.st_mode));
     EXPECT_EQ(readFile(target), settings::formatLine(kOther));
     EXPECT_EQ(listDirectory(dir.file("real")), std::vector<std::string>{"settings.cfg"});
-}
-
-// Another user plants tessaro.cfg as a link in a directory both may write,
-// aimed at a file of this user's or at a name only this user may create.
-TEST_F(SettingsFile, ALinkOfAnotherUserIsNeverWrittenThrough)
-{
-    if (!runningAsRoot())
-        GTEST_SKIP() << "needs a second real user: run as root";
-    const std::string shared = dir.file("shared");
-    const std::string link = shared + "/tessaro.cfg";
-    const std::string target = dir.file("private/settings.cfg");
-    ::mkdir(shared.c_str(), 0700);
-    ::mkdir(dir.file("private").c_str(), 0700);
-    struct Case {
-        const char *name;
-        mode_t sharedMode;
-        bool targetExists;
-    };
-    for (const Case c : {Case{"sticky shared directory, existing file", 01777, true},
-                         Case{"sticky shared directory, new file", 01777, false},
-                         Case{"writable directory, existing file", 0777, true}}) {
-        SCOPED_TRACE(c.name);
-        std::filesystem::remove(link);
-        std::filesystem::remove(target);
-        ::chmod(shared.c_str(), c.sharedMode);
-        if (c.targetExists)
-            writeFile(target, kSampleLine);
-        const auto planted = runInChild([&] { return std::to_string(::symlink(target.c_str(), link.c_str())); },
-                                        {.unprivileged = true});
-        ASSERT_EQ(planted.output, "0");
-
-        const auto written = settings::writeDirectoriesTo(link, kOther);
-        EXPECT_NE(written.reason.find(": it is a symbolic link that belongs to nobody"), std::string::npos)
-            << written.reason;
-        EXPECT_EQ(exists(target) ? readFile(target) : "no file", c.targetExists ? kSampleLine : "no file");
-        EXPECT_EQ(listDirectory(shared), std::vector<std::string>{"tessaro.cfg"});
-    }
 }
 
 TEST_F(SettingsFile, ValuesTheFileCannotCarryAreRefusedAndNothingIsWritten)
