@@ -123,8 +123,8 @@ std::optional<std::string> followOwnLinks(std::string &path, std::optional<struc
         }
         if (linkStatus.st_uid != ::geteuid()) {
             const std::string which
-                = hop == 0 ? "it is a symbolic link" : "the symbolic link " + displayPath(path) + " on its way";
-            return which + " that belongs to " + userName(linkStatus.st_uid)
+                = hop == 0 ? "it is a symbolic link that" : "the symbolic link " + displayPath(path) + " on its way";
+            return which + " belongs to " + userName(linkStatus.st_uid)
                 + ", and Tessaro writes only through links of your own";
         }
         char target[PATH_MAX];
