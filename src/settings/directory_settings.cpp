@@ -1,5 +1,7 @@
 #include "settings/directory_settings.h"
 
+#include <algorithm>
+
 namespace settings {
 
 namespace {
@@ -8,12 +10,16 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool isDelimiter(char c) { return c == ',' || isLineEnd(c); }
 
+// Windows Notepad starts a file it saves as UTF-8 with this mark; it is no
+// part of the Quake directory.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Reads one field at a time from the front of the bytes.
 class FieldScanner {
 public:
     FieldScanner(std::string_view bytes, bool endOfFile) : m_bytes(bytes), m_endOfFile(endOfFile) {}
 
-    enum class Step { Field, NoField, NeedMore, TooLong };
+    enum class Step { Field, NoField, NeedMore, TooLong, HoldsNul };
 
     // Reads the next field into `value`.  `consumeDelimiter` is false for the
     // last field wanted, so that nothing after it is ever looked at.
@@ -42,8 +48,8 @@ public:
                 end = close + 1;
                 if (!consumeDelimiter) {
                     // The last field wanted: whatever follows its closing quote is never needed.
-                    if (end - start > kMaxFieldBytes)
-                        return Step::TooLong;
+                    if (const auto refused = refusal(start, end))
+                        return *refused;
                     m_pos = end;
                     return Step::Field;
                 }
@@ -60,8 +66,8 @@ public:
             value.assign(m_bytes.substr(pos, last - pos));
         }
 
-        if (end - start > kMaxFieldBytes)
-            return Step::TooLong;
+        if (const auto refused = refusal(start, end))
+            return *refused;
         if (end == m_bytes.size() && !m_endOfFile)
             return needMore(start);
 
@@ -86,10 +92,19 @@ public:
     }
 
 private:
-    Step needMore(std::size_t start) const
+    // Why the field that spans [start, end) so far cannot be a directory.
+    // Only the bytes within the bound are searched for a NUL, so that a piece
+    // of the file and the whole file give the same answer.
+    std::optional<Step> refusal(std::size_t start, std::size_t end) const
     {
-        return m_bytes.size() - start > kMaxFieldBytes ? Step::TooLong : Step::NeedMore;
+        if (m_bytes.substr(start, std::min(end - start, kMaxFieldBytes + 1)).find('\0') != std::string_view::npos)
+            return Step::HoldsNul;
+        if (end - start > kMaxFieldBytes)
+            return Step::TooLong;
+        return std::nullopt;
     }
+
+    Step needMore(std::size_t start) const { return refusal(start, m_bytes.size()).value_or(Step::NeedMore); }
 
     std::string_view m_bytes;
     bool m_endOfFile;
@@ -114,6 +129,8 @@ std::string formatLine(const Directories &directories)
 ParseResult parseFields(std::string_view bytes, bool endOfFile)
 {
     ParseResult result;
+    if (bytes.starts_with(kUtf8ByteOrderMark))
+        bytes.remove_prefix(kUtf8ByteOrderMark.size());
     FieldScanner scanner(bytes, endOfFile);
     for (int field = 1; field <= kSlotCount; ++field) {
         std::string value;
@@ -131,6 +148,9 @@ ParseResult parseFields(std::string_view bytes, bool endOfFile)
         case FieldScanner::Step::TooLong:
             result.status = ParseStatus::FieldTooLong;
             return result;
+        case FieldScanner::Step::HoldsNul:
+            result.status = ParseStatus::HoldsNul;
+            return result;
         }
     }
     result.status = ParseStatus::Complete;
@@ -143,10 +163,16 @@ std::optional<std::string> valueProblem(std::string_view value)
         return "contains a comma, which the settings file uses to separate the directories";
     if (value.find_first_of("\r\n") != std::string_view::npos)
         return "contains a line break, which would end the settings file's line";
-    if (!value.empty() && value.front() == '"')
-        return "starts with a double quote, which the settings file reads as quoting";
-    if (!value.empty() && (isBlank(value.front()) || isBlank(value.back())))
-        return "starts or ends with a blank, which would be lost when the settings file is read back";
+    if (value.find('\0') != std::string_view::npos)
+        return "contains a NUL byte, which no directory name holds";
+    // Blanks at either end are written as typed; reading drops them, which is
+    // what a stray blank means.  A quote behind them still opens a quoted field.
+    const std::size_t first = value.find_first_not_of(" \t");
+    if (first != std::string_view::npos && value[first] == '"')
+        return std::string("starts with ") + (first > 0 ? "blanks and " : "")
+            + "a double quote, which the settings file reads as quoting";
+    if (value.starts_with(kUtf8ByteOrderMark))
+        return "starts with a byte-order mark, which reading the settings file skips";
     if (value.size() > kMaxFieldBytes)
         return "is longer than " + std::to_string(kMaxFieldBytes) + " bytes";
     return encodingProblem(value);

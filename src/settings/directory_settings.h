@@ -46,6 +46,7 @@ enum class ParseStatus {
     NeedMore,      // the bytes end before the ninth field does; give more
     TooFewFields,  // the end of the file came before the ninth field
     FieldTooLong,  // a field runs past kMaxFieldBytes
+    HoldsNul,      // a field holds a NUL byte, which no directory name does
 };
 
 struct ParseResult {
@@ -54,7 +55,8 @@ struct ParseResult {
     int fieldsRead = 0;
 };
 
-// Comma-delimited sequential input of the first nine fields of `bytes`.
+// Comma-delimited sequential input of the first nine fields of `bytes`,
+// after the UTF-8 byte-order mark that may start them.
 // A field ends at a comma or a line end (CR, LF or CR LF), so nine lines read
 // like one line.  Blanks and tabs around an unquoted field are not part of it.
 // A field that begins with a double quote runs to the next double quote; the
@@ -65,9 +67,10 @@ struct ParseResult {
 // than guess where a field ends.
 ParseResult parseFields(std::string_view bytes, bool endOfFile);
 
-// Why `value` cannot be stored in the settings file and read back unchanged,
-// or nothing when it can.  The reason finishes the sentence "The value ...".
-// Includes encodingProblem().
+// Why `value` cannot be stored in the settings file, or nothing when it can.
+// What can be stored reads back as it was, less any blanks and tabs at its
+// ends.  The reason finishes the sentence "The value ...".  Includes
+// encodingProblem().
 std::optional<std::string> valueProblem(std::string_view value);
 
 // The platform's share of valueProblem(): why the settings file's character

@@ -33,6 +33,9 @@ struct ReadResult {
 
 struct WriteResult {
     bool written = false;
+    // When nothing was written: whether a settings file was there before and
+    // is still as it was (false where there was none).
+    bool previousFileKept = false;
     std::string path;    // the file as a person would find it (absolute)
     std::string reason;  // why nothing was written; empty when written
 
@@ -46,7 +49,8 @@ ReadResult readDirectoriesFrom(const std::string &path);
 // Replaces tessaro.cfg in the current directory with the nine values.  The
 // old file stays as it was unless the new one is complete: the line goes to a
 // new file beside it, which then takes its name.  Values that valueProblem()
-// rejects are refused, since they would shift or swallow the other slots.
+// rejects are refused, since they would shift or swallow the other slots, and
+// so is a file whose owner took away its write permission.
 WriteResult writeDirectories(const Directories &directories);
 WriteResult writeDirectoriesTo(const std::string &path, const Directories &directories);
 

@@ -50,6 +50,11 @@ void readFields(ReadResult &result, const ReadChunk &readChunk)
                 + (parsed.fieldsRead == 0 ? std::string("none") : std::to_string(parsed.fieldsRead))
                 + " of the nine directories.";
             break;
+        case ParseStatus::HoldsNul:
+            result.failure = ReadFailure::Unreadable;
+            result.reason = unreadableReason(result.path, "directory " + std::to_string(parsed.fieldsRead + 1)
+                                                              + " contains a NUL byte, which no directory name holds");
+            break;
         case ParseStatus::FieldTooLong:
             result.failure = ReadFailure::FieldTooLong;
             result.reason = result.path + " is not a settings file Tessaro can read: directory "
@@ -110,6 +115,11 @@ std::string writeFailedReason(const std::string &path, const std::string &system
 std::string replaceFailedReason(const std::string &path, const std::string &systemReason)
 {
     return "Could not replace " + path + ": " + systemReason + ".";
+}
+
+std::string readOnlyReason(const std::string &path, const std::string &howToAllowWriting)
+{
+    return "Could not replace " + path + ": it is read-only (" + howToAllowWriting + " allows writing).";
 }
 
 std::string noNewFileReason(const std::string &path, const std::string &directory, const std::string &systemReason)

@@ -44,6 +44,7 @@ std::string directoryReason(const std::string &path);
 std::string notAFileReason(const std::string &path);
 std::string writeFailedReason(const std::string &path, const std::string &systemReason);
 std::string replaceFailedReason(const std::string &path, const std::string &systemReason);
+std::string readOnlyReason(const std::string &path, const std::string &howToAllowWriting);
 std::string noNewFileReason(const std::string &path, const std::string &directory, const std::string &systemReason);
 
 }  // namespace settings::detail

@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,9 @@ constexpr std::size_t kMaxInPlaceBytes = 64 * 1024;
 // A write killed between creating its new file and the rename leaves that
 // file behind.  One untouched this long is no write still in progress.
 constexpr std::time_t kLeftoverAgeSeconds = 60 * 60;
+
+// As many links as the kernel follows in one path.
+constexpr int kMaxLinkHops = 40;
 
 class FileDescriptor {
 public:
@@ -75,22 +79,62 @@ std::string directoryOf(const std::string &path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file a chain of symbolic links ends at, so that writing replaces the
-// file the user pointed tessaro.cfg at instead of the link.
-std::string followLinks(std::string path)
+std::string userName(uid_t uid)
 {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
-            return path;
+    const passwd *user = ::getpwuid(uid);
+    return user ? user->pw_name : "user " + std::to_string(uid);
+}
+
+// `text` as one word in a shell command that a message suggests.
+std::string shellWord(const std::string &text)
+{
+    constexpr std::string_view plain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-";
+    if (!text.empty() && text.find_first_not_of(plain) == std::string::npos)
+        return text;
+    std::string word = "'";
+    for (const char c : text)
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
+
+// Follows tessaro.cfg's chain of symbolic links, so that writing replaces the
+// file the user pointed it at instead of the link, and leaves `path` at the
+// chain's end and `status` at what lies there (nothing: no file yet).  Only
+// links of the user's own are followed: the new file is made by this user,
+// so a link someone else planted (in a shared directory, or after Configure
+// read the file) would let them choose where it goes.  That is stricter than
+// the kernel's fs.protected_symlinks, which the directories on the way still
+// get.  Returns why the chain is not followed, or nothing.
+std::optional<std::string> followOwnLinks(std::string &path, std::optional<struct stat> &status)
+{
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        // Opened without following, so that the link checked is the link read.
+        const FileDescriptor link(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat linkStatus {};
+        if (!link.valid() || ::fstat(link.get(), &linkStatus) != 0) {
+            if (errno != ENOENT)
+                return osReason(errno);
+            status.reset();
+            return std::nullopt;
+        }
+        if (!S_ISLNK(linkStatus.st_mode)) {
+            status = linkStatus;
+            return std::nullopt;
+        }
+        if (linkStatus.st_uid != ::geteuid()) {
+            const std::string which
+                = hop == 0 ? "it is a symbolic link that" : "the symbolic link " + displayPath(path) + " on its way";
+            return which + " belongs to " + userName(linkStatus.st_uid)
+                + ", and Tessaro writes only through links of your own";
+        }
         char target[PATH_MAX];
-        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        const ssize_t length = ::readlinkat(link.get(), "", target, sizeof target);
         if (length < 0 || static_cast<std::size_t>(length) == sizeof target)
-            return path;
-        std::string next(target, static_cast<std::size_t>(length));
+            return osReason(length < 0 ? errno : ENAMETOOLONG);
+        const std::string next(target, static_cast<std::size_t>(length));
         path = next.front() == '/' ? next : directoryOf(path) + "/" + next;
     }
-    return path;  // a loop: opening it reports that
+    return osReason(ELOOP);
 }
 
 bool writeAll(int fd, std::string_view bytes, off_t offset)
@@ -154,7 +198,8 @@ void removeLeftovers(const std::string &directory)
 // the old bytes go back if the write fails all the same.
 bool rewriteInPlace(const std::string &target, const std::string &line, WriteResult &result)
 {
-    FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
+    // The target was checked as a file, not a link; a link put there since is not followed.
+    FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
     if (!fd.valid())
         return false;
 
@@ -177,8 +222,8 @@ bool rewriteInPlace(const std::string &target, const std::string &line, WriteRes
     }
     if (!writeAll(fd.get(), line, 0) || ::ftruncate(fd.get(), newLength) != 0 || ::fsync(fd.get()) != 0) {
         const int error = errno;
-        writeAll(fd.get(), old, 0);
-        bestEffort(::ftruncate(fd.get(), static_cast<off_t>(old.size())));
+        result.previousFileKept
+            = writeAll(fd.get(), old, 0) && ::ftruncate(fd.get(), static_cast<off_t>(old.size())) == 0;
         result.reason = detail::writeFailedReason(result.path, osReason(error));
         return true;
     }
@@ -241,22 +286,33 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
 {
     WriteResult result;
     result.path = displayPath(path);
+    struct stat before {};
+    result.previousFileKept = ::lstat(path.c_str(), &before) == 0;  // until a failure touches it
 
     if (auto refused = detail::refusedValue(directories)) {
         result.reason = std::move(*refused);
         return result;
     }
 
-    const std::string target = followLinks(path);
-    const std::string directory = directoryOf(target);
-    const std::string line = formatLine(directories);
-
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) {
+    std::string target = path;
+    std::optional<struct stat> old;
+    if (auto refused = followOwnLinks(target, old)) {
+        result.reason = detail::writeFailedReason(result.path, *refused);
+        return result;
+    }
+    const bool exists = old.has_value();
+    if (exists && !S_ISREG(old->st_mode)) {
         result.reason = detail::writeFailedReason(result.path, "it is not a regular file");
         return result;
     }
+    // Renaming ignores the old file's own mode; a file its owner protected
+    // stays as it is, for root as well.
+    if (exists && (old->st_mode & S_IWUSR) == 0) {
+        result.reason = detail::readOnlyReason(result.path, "chmod u+w " + shellWord(result.path));
+        return result;
+    }
+    const std::string directory = directoryOf(target);
+    const std::string line = formatLine(directories);
 
     // The new file starts private and takes the old file's permissions once
     // it is ours; a first file gets the umask's.  Never writable by others.
@@ -278,8 +334,8 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
     };
 
     if (exists) {
-        bestEffort(::fchown(fd.get(), old.st_uid, old.st_gid));  // succeeds only for the owner's own group, or root
-        if (::fchmod(fd.get(), old.st_mode & 0777 & ~S_IWOTH) != 0)
+        bestEffort(::fchown(fd.get(), old->st_uid, old->st_gid));  // succeeds only for the owner's own group, or root
+        if (::fchmod(fd.get(), old->st_mode & 0777 & ~S_IWOTH) != 0)
             return fail(errno);
     }
     if (!writeAll(fd.get(), line, 0) || ::fsync(fd.get()) != 0 || !fd.close())

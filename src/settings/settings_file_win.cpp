@@ -218,17 +218,18 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
 {
     WriteResult result;
     result.path = displayPath(path);
+    const std::wstring target = platform::fullPath(widen(path));
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    result.previousFileKept = attributes != INVALID_FILE_ATTRIBUTES;  // no failure below touches it
 
     if (auto refused = detail::refusedValue(directories)) {
         result.reason = std::move(*refused);
         return result;
     }
 
-    const std::wstring target = platform::fullPath(widen(path));
     const std::wstring directory = directoryOf(target);
     const std::string line = formatLine(toFileEncoding(directories));
 
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         result.reason = detail::writeFailedReason(result.path, "it is not a regular file");
         return result;

@@ -160,8 +160,11 @@ void Form1::Command2_Click()
     const settings::WriteResult written = settings::writeDirectories(directories);
     if (!written.ok()) {
         ui::showWarning(this, {ui::fromSystem(written.reason),
-                               QStringLiteral("The settings file was left as it was, and your directories are still "
-                                              "in the boxes.  Fix the cause, then click Apply again.")});
+                               written.previousFileKept
+                                   ? QStringLiteral("The settings file was left as it was, and your directories are "
+                                                    "still in the boxes.  Fix the cause, then click Apply again.")
+                                   : QStringLiteral("Your directories are still in the boxes.  Fix the cause, then "
+                                                    "click Apply again.")});
     }
 }
 

@@ -55,9 +55,11 @@ const std::vector<ParseCase> kParseCases = {
      dirs({"a", "", "c", "d", "e", "f", "g", "h", "i"})},
     {"a comma before a line end leaves an empty field", "a,\nc,d,e,f,g,h,i\n", true, ParseStatus::Complete, 9,
      dirs({"a", "", "c", "d", "e", "f", "g", "h", "i"})},
-    {"bytes pass through unchanged", std::string("/srv/qu\xC3\xA4ke,\xFF\xFE,a") + '\0' + "b,d,e,f,g,h,i\r\n", true,
+    {"bytes pass through unchanged", "/srv/qu\xC3\xA4ke,\xFF\xFE,a\x01" "b,d,e,f,g,h,i\r\n", true,
      ParseStatus::Complete, 9,
-     dirs({"/srv/qu\xC3\xA4ke", "\xFF\xFE", std::string("a\0b", 3), "d", "e", "f", "g", "h", "i"})},
+     dirs({"/srv/qu\xC3\xA4ke", "\xFF\xFE", "a\x01" "b", "d", "e", "f", "g", "h", "i"})},
+    {"a UTF-8 byte-order mark before the first field is skipped", "\xEF\xBB\xBF" "a,b,c,d,e,f,g,h,i\r\n", true,
+     ParseStatus::Complete, 9, kLetters},
     {"ten thousand empty lines are empty fields", repeated("\n", 10000), true, ParseStatus::Complete, 9,
      Directories()},
 
@@ -79,10 +81,13 @@ const std::vector<ParseCase> kParseCases = {
 
     {"a field longer than any directory", std::string(settings::kMaxFieldBytes + 1, 'x') + ",b", true,
      ParseStatus::FieldTooLong, 0, Directories()},
-    {"an endless field is refused before the end", std::string(settings::kMaxFieldBytes + 1, '\0'), false,
+    {"an endless field is refused before the end", std::string(settings::kMaxFieldBytes + 1, 'x'), false,
      ParseStatus::FieldTooLong, 0, Directories()},
     {"an endless run of blanks is refused", "a," + std::string(settings::kMaxFieldBytes + 1, ' '), false,
      ParseStatus::FieldTooLong, 1, Directories()},
+
+    {"a NUL byte is refused before its field ends", std::string("a,fort") + '\0' + "re", false,
+     ParseStatus::HoldsNul, 1, Directories()},
 };
 
 void PrintTo(const ParseCase &c, std::ostream *out) { *out << c.name; }
@@ -175,8 +180,11 @@ TEST(ValueProblem, NamesWhatTheFileCannotCarry)
         {"a\rb", "line break"},
         {"a\nb", "line break"},
         {"\"quoted\"", "double quote"},
-        {" lead", "blank"},
-        {"trail\t", "blank"},
+        {" lead", nullptr},
+        {"trail\t", nullptr},
+        {" \"quoted\"", "blanks and a double quote"},
+        {std::string("a\0b", 3), "NUL byte"},
+        {"\xEF\xBB\xBF/srv/quake", "byte-order mark"},
         {std::string(settings::kMaxFieldBytes + 1, 'x'), "longer than 4096"},
     };
     for (const Case &c : cases) {

@@ -186,6 +186,7 @@ TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
 {
     GrowingFile growing;
     const std::string tooLong = "directory 1 is longer than 4096 bytes";
+    const std::string firstHoldsNul = "cannot be read: directory 1 contains a NUL byte";
     struct Case {
         const char *name;
         std::function<void()> prepare;
@@ -199,14 +200,16 @@ TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
         {"directory", [&] { ::mkdir(cfg.c_str(), 0755); }, ReadFailure::NotAFile, "is a directory"},
         {"fifo without a writer", [&] { ::mkfifo(cfg.c_str(), 0644); }, ReadFailure::NotAFile, "not a regular file"},
         {"link to a device", [&] { ::symlink("/dev/zero", cfg.c_str()); }, ReadFailure::NotAFile, "not a regular file"},
-        {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::FieldTooLong,
-         tooLong.c_str()},
+        {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::Unreadable,
+         firstHoldsNul.c_str()},
+        {"a NUL in a directory", [&] { writeFile(cfg, std::string("/srv/quake,fort") + '\0' + "ress" + kSampleLine); },
+         ReadFailure::Unreadable, "cannot be read: directory 2 contains a NUL byte, which no directory name holds"},
         {"link to a sparse terabyte of zeros",
          [&] {
              writeSparse(dir.file("huge"), "", off_t(1) << 40);
              ::symlink("huge", cfg.c_str());
          },
-         ReadFailure::FieldTooLong, tooLong.c_str()},
+         ReadFailure::Unreadable, firstHoldsNul.c_str()},
         {"link to a file that keeps growing",
          [&] {
              growing.start(dir.file("growing"), 3 * settings::kMaxFieldBytes);
@@ -238,9 +241,8 @@ TEST_F(SettingsFile, OddButWellFormedFilesReadCorrectly)
         Directories expected;
     };
     const std::vector<Case> cases = {
-        {"NUL bytes and invalid UTF-8",
-         [&] { writeFile(cfg, std::string("/srv/qu\xC3\xA4ke,\xFF\xFE,a") + '\0' + "b,d,e,f,g,h,i\r\n"); },
-         Directories({"/srv/qu\xC3\xA4ke", "\xFF\xFE", std::string("a\0b", 3), "d", "e", "f", "g", "h", "i"})},
+        {"invalid UTF-8", [&] { writeFile(cfg, "/srv/qu\xC3\xA4ke,\xFF\xFE,ab,d,e,f,g,h,i\r\n"); },
+         Directories({"/srv/qu\xC3\xA4ke", "\xFF\xFE", "ab", "d", "e", "f", "g", "h", "i"})},
         {"ten thousand empty lines", [&] { writeFile(cfg, std::string(10000, '\n')); }, Directories()},
         {"CR-only line ends", [&] { writeFile(cfg, "/srv/quake\rfortress\rctf\rduel1\rduel2\rduel3\rduel4\rarena\rrequiem\r"); },
          kSample},
@@ -291,27 +293,63 @@ TEST_F(SettingsFile, UnreadableFileIsReportedWithTheSystemsReason)
     EXPECT_NE(outcome.output.find("cannot be read: Permission denied"), std::string::npos) << outcome.output;
 }
 
-// A write that fails must leave the old file as it was and nothing beside it.
+// A write that fails must leave the old file as it was (or no file, where
+// there was none) and nothing beside it, and say which.  Another user's
+// links aim at this user's file elsewhere, or at a name only it may create.
 TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
 {
+    TempDir elsewhere;
+    const std::string mine = elsewhere.file("settings.cfg");
+    writeFile(mine, kSampleLine);
+    // All that a write could change: the file or link, a file elsewhere, new names.
+    const auto state = [&] {
+        std::error_code noLink;
+        return std::filesystem::read_symlink(cfg, noLink).string() + readFile(cfg) + readFile(mine)
+            + std::to_string(listDirectory(dir.path()).size() + listDirectory(elsewhere.path()).size());
+    };
+    const auto plantLink = [&](const std::string &target) {
+        return [&, target] {
+            ::chmod(dir.path().c_str(), 0777);
+            runInChild([&] { return std::to_string(::symlink(target.c_str(), cfg.c_str())); }, {.unprivileged = true});
+        };
+    };
+    const std::string othersLink = ": it is a symbolic link that belongs to nobody";
     struct Case {
         const char *name;
         mode_t directoryMode;
         mode_t fileMode;
         ChildOptions options;
-        const char *reasonPart;
+        std::string reasonPart;
+        std::function<void()> instead = {};  // of writing the old file
+        bool previousFileKept = true;
     };
-    const std::vector<Case> cases = {
-        {"read-only directory and file", 0555, 0444, {.unprivileged = true}, "Permission denied"},
+    std::vector<Case> cases = {
+        {"read-only directory and file", 0555, 0644, {.unprivileged = true}, "Permission denied"},
         {"file-size limit", 0755, 0644, {.fileSizeLimit = 20}, "File too large"},
         {"file-size limit on the in-place path", 0555, 0666, {.unprivileged = true, .fileSizeLimit = 20},
          "File too large"},
+        {"write-protected file, also for root", 0755, 0444, {},
+         ": it is read-only (chmod u+w " + cfg + " allows writing)."},
+        {"link loop", 0755, 0, {}, "Too many levels of symbolic links",
+         [&] { ::symlink("tessaro.cfg", cfg.c_str()); }},
+        {"no file yet", 0555, 0, {.unprivileged = true}, "Permission denied", [] {}, false},
     };
+    if (runningAsRoot()) {
+        cases.push_back({"another user's link in a sticky directory", 01777, 0, {}, othersLink, plantLink(mine)});
+        cases.push_back({"another user's link to a new file", 01777, 0, {}, othersLink, plantLink(mine + ".new")});
+        cases.push_back({"another user's link in a writable directory", 0777, 0, {}, othersLink, plantLink(mine)});
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        writeFile(cfg, kSampleLine);
-        ::chmod(cfg.c_str(), c.fileMode);
+        std::filesystem::remove(cfg);
+        if (c.instead) {
+            c.instead();
+        } else {
+            writeFile(cfg, kSampleLine);
+            ::chmod(cfg.c_str(), c.fileMode);
+        }
         ::chmod(dir.path().c_str(), c.directoryMode);
+        const std::string before = state();
 
         const auto outcome = runInChild(
             [&] {
@@ -319,15 +357,16 @@ TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
                 Directories longer = kOther;
                 longer.slot(9) = std::string(200, 'r');
                 const auto written = settings::writeDirectoriesTo(cfg, longer);
-                return written.ok() ? std::string("written") : written.reason;
+                return written.ok() ? std::string("written")
+                                    : (written.previousFileKept ? "kept " : "") + written.reason;
             },
             c.options);
 
         ::chmod(dir.path().c_str(), 0755);
         ASSERT_EQ(outcome.exitCode, 0) << "signal " << outcome.signal;
         EXPECT_NE(outcome.output.find(c.reasonPart), std::string::npos) << outcome.output;
-        EXPECT_EQ(readFile(cfg), kSampleLine);
-        EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{"tessaro.cfg"});
+        EXPECT_EQ(outcome.output.starts_with("kept "), c.previousFileKept) << outcome.output;
+        EXPECT_EQ(state(), before);
     }
 }
 

@@ -183,7 +183,7 @@ TEST_F(SettingsFileWin, FailuresSayWhatIsWrongWithWhichFile)
         {"empty", cfg, [&] { writeFile(cfg, ""); }, ReadFailure::TooFewFields, "holds none of the nine"},
         {"directory", cfg, [&] { makeDirectory(cfg); }, ReadFailure::NotAFile, "is a directory"},
         {"device", "NUL", [] {}, ReadFailure::NotAFile, "not a regular file"},
-        {"binary junk", cfg, [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::FieldTooLong,
+        {"binary junk", cfg, [&] { writeFile(cfg, std::string(100000, '\xFF')); }, ReadFailure::FieldTooLong,
          "directory 1 is longer than 4096 bytes"},
         {"held open by a program that shares nothing", cfg,
          [&] {

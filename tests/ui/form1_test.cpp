@@ -187,7 +187,8 @@ TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
     const std::vector<Case> cases = {
         {3, QStringLiteral("ctf,2"), QStringLiteral("the CTF Directory contains a comma")},
         {1, QStringLiteral("\"C:\\Quake\""), QStringLiteral("the Quake Directory starts with a double quote")},
-        {9, QStringLiteral("requiem "), QStringLiteral("the Requiem Directory starts or ends with a blank")},
+        {9, QStringLiteral(" \"requiem"),
+         QStringLiteral("the Requiem Directory starts with blanks and a double quote")},
     };
     for (const Case &c : cases) {
         const QString before = box(dialog, c.slot)->text();
@@ -233,7 +234,7 @@ TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
         {"read-only directory",
          [&] {
              ::chmod(quake.root().c_str(), 0555);
-             ::chmod("tessaro.cfg", 0444);
+             ::chmod("tessaro.cfg", 0644);  // root's, so not nobody's to write
              {
                  ActAsNobody nobody;
                  apply(dialog);
