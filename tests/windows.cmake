@@ -42,3 +42,5 @@ tessaro_add_test(launch_tests
   launch/command_line_test.cpp
   launch/process_start_win_test.cpp
 )
+tessaro_add_test(design_tests design/design_test.cpp)
+target_link_libraries(design_tests PRIVATE tessaro_design)

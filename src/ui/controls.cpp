@@ -101,15 +101,17 @@ QGroupBox *createFrame(QWidget *parent, const char *name, const QString &caption
 }
 
 QLabel *createLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
-                    LabelLayout layout)
+                    design::LabelLayout layout)
 {
+    using design::LabelLayout;
     auto *label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setFont(designFont());  // explicit, so that a bold frame around it does not pass its weight on
     label->setTextFormat(Qt::PlainText);
     label->setText(text);
     switch (layout) {
-    case LabelLayout::OneLine: {
+    case LabelLayout::OneLine:
+    case LabelLayout::OneLineCentred: {
         const QSize hint = label->sizeHint();
         label->setGeometry(geometry.left(), geometry.top(), hint.width(), std::max(geometry.height(), hint.height()));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -3,6 +3,8 @@
 // Builds the controls of the three windows: every control at a fixed place
 // in the design font, with the keyboard behaviour of the program's buttons.
 
+#include "design/window_design.h"
+
 #include <QRect>
 #include <QString>
 
@@ -16,19 +18,14 @@ class QWidget;
 
 namespace ui {
 
-enum class LabelLayout {
-    OneLine,         // sizes itself to its text, starting at its left edge
-    WrappedLeft,     // fixed box, wrapped at blanks, cut off at the bottom
-    WrappedCentred,  // likewise, each line centred
-};
-
 // A group box with a bold caption; what it holds stays in the regular font.
 QGroupBox *createFrame(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
 
-// A static label in the regular font.  A one-line label keeps the geometry's
-// left edge and height (or its text's, if taller) and takes its text's width.
+// A static label in the regular font.  A one-line label (centred or not)
+// keeps the geometry's left edge and height (or its text's, if taller) and
+// takes its text's width; centring it is left to the caller.
 QLabel *createLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
-                    LabelLayout layout);
+                    design::LabelLayout layout);
 
 // A push button whose caption may carry an access key ("E&xit").  Enter and
 // Return press it while it has the focus, once per press: a held key's

@@ -8,7 +8,6 @@
 #include <optional>
 
 class QLineEdit;
-class QPushButton;
 
 // The Configure dialog: one box per settings slot, Apply and Close.  A new
 // instance is loaded (its boxes filled from the settings file); Close only
@@ -37,7 +36,5 @@ private:
     void Command1_Click();
 
     std::array<QLineEdit *, 9> m_boxes{};  // in slot order
-    QPushButton *m_applyButton = nullptr;
-    QPushButton *m_closeButton = nullptr;
     std::optional<ui::Warning> m_loadWarning;  // shown once the dialog is on screen
 };

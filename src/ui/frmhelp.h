@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-class QPushButton;
-
 // The Help window: four framed help texts and Close.  Close hides it where it
 // is; closing it through its title bar unloads it (the instance goes, and the
 // next Help makes a fresh one at the default place and size).
@@ -17,8 +15,5 @@ public:
     void present();
 
 private:
-    void createControls();
     void Command1_Click();
-
-    QPushButton *m_closeButton = nullptr;
 };

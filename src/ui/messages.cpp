@@ -15,6 +15,11 @@ void showWarning(QWidget *owner, const Warning &warning)
     box->open();
 }
 
+Warning toWarning(const design::Message &message)
+{
+    return {fromSystem(message.text), fromSystem(message.advice)};
+}
+
 QString fromSystem(const std::string &bytes)
 {
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));

@@ -3,6 +3,8 @@
 // What the windows tell the user when something goes wrong, and the one way
 // they show it.
 
+#include "design/messages.h"
+
 #include <QString>
 
 #include <string>
@@ -25,9 +27,7 @@ void showWarning(QWidget *owner, const Warning &warning);
 QString fromSystem(const std::string &bytes);
 std::string toSystem(const QString &text);
 
-// The product's own addresses and credits, shown in several places.
-inline constexpr const char *kHomePage = "http://tessaro.example.org/";
-inline constexpr const char *kContactAddress = "author@tessaro.example.org";
-inline constexpr const char *kSecondContactAddress = "tessaro@mail.example.net";
+// A message of the shared wording, which is in the core's encoding.
+Warning toWarning(const design::Message &message);
 
 }  // namespace ui

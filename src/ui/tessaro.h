@@ -7,7 +7,6 @@
 
 class Form1;
 class frmhelp;
-class QPushButton;
 
 namespace ui {
 class TabControl;
@@ -32,10 +31,6 @@ protected:
 
 private:
     void createControls();
-    void createTitleBlocks();
-    void createInfoFrames();
-    void createLaunchFrames();
-    void setKeyboardOrder();
 
     void Form_Load();
     void cmdConfig_Click();
@@ -45,10 +40,6 @@ private:
     void launchButton_Click(const launch::LaunchEntry &entry);
 
     ui::TabControl *m_tabs = nullptr;
-    QPushButton *m_configureButton = nullptr;
-    QPushButton *m_helpButton = nullptr;
-    QPushButton *m_exitButton = nullptr;
-    std::vector<std::pair<int, QPushButton *>> m_launchButtons;  // with their TabIndex
 
     launch::LaunchState m_launchState;
     QPointer<Form1> m_configure;

@@ -1,32 +1,18 @@
 #pragma once
 
-// Positions and sizes are written in twips, as the layout was drawn, and
-// converted here only: 15 twips are one logical pixel (96 dots per inch).
-// Qt's high-DPI scaling then keeps the whole layout proportional.
+// The layout's twips as Qt rectangles, at 96 dots per inch: Qt's high-DPI
+// scaling then keeps the whole layout proportional.
+
+#include "design/twips.h"
 
 #include <QRect>
 
-#include <cmath>
-
 namespace ui {
 
-inline constexpr int kTwipsPerPixel = 15;
-
-constexpr int pixels(int twips)
+inline QRect toPixels(const design::Twips &twips)
 {
-    // Round half away from zero, so that 7.5 pixels and -7.5 pixels stay symmetric.
-    return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel
-                      : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel);
+    const design::PixelRect rect = twips.toPixels();
+    return QRect(rect.left, rect.top, rect.width, rect.height);
 }
-
-// A rectangle as the layout gives it: left, top, width, height in twips.
-struct Twips {
-    int left;
-    int top;
-    int width;
-    int height;
-
-    QRect toPixels() const { return QRect(pixels(left), pixels(top), pixels(width), pixels(height)); }
-};
 
 }  // namespace ui

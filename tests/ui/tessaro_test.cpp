@@ -55,7 +55,7 @@ std::vector<ButtonDesign> launchButtonDesign()
     return all;
 }
 
-const std::map<std::string, ui::Twips> kFrameDesign = {
+const std::map<std::string, design::Twips> kFrameDesign = {
     {"Frame12", {120, 1080, 6015, 1815}}, {"Frame15", {120, 3360, 6015, 1695}}, {"Frame3", {240, 480, 3615, 5535}},
     {"Frame4", {4200, 480, 1815, 1695}},  {"Frame5", {4200, 2400, 1815, 1695}}, {"Frame9", {4200, 4320, 1815, 1695}},
     {"Frame10", {120, 600, 6015, 1695}},  {"Frame11", {120, 2400, 6015, 1695}}, {"Frame14", {120, 4200, 6015, 1695}},
@@ -101,11 +101,12 @@ TEST_F(MainWindow, LaunchButtonsStandWhereTheLayoutPutsThem)
         EXPECT_EQ(frame->objectName().toStdString(), b.frame);
         EXPECT_EQ(frame->parentWidget(), tabs->page(b.tab));
 
-        const ui::Twips frameDesign = kFrameDesign.at(b.frame);
+        const design::Twips frameDesign = kFrameDesign.at(b.frame);
         // Positions on a tab count from the tab control's corner, tab row included.
-        EXPECT_EQ(frame->mapTo(tabs, QPoint(0, 0)), QPoint(ui::pixels(frameDesign.left), ui::pixels(frameDesign.top)));
-        EXPECT_EQ(frame->size(), QSize(ui::pixels(frameDesign.width), ui::pixels(frameDesign.height)));
-        EXPECT_EQ(button->geometry(), (ui::Twips{b.left, b.top, 1335, 375}.toPixels()));
+        EXPECT_EQ(frame->mapTo(tabs, QPoint(0, 0)),
+                  QPoint(design::pixels(frameDesign.left), design::pixels(frameDesign.top)));
+        EXPECT_EQ(frame->size(), QSize(design::pixels(frameDesign.width), design::pixels(frameDesign.height)));
+        EXPECT_EQ(button->geometry(), ui::toPixels(design::Twips{b.left, b.top, 1335, 375}));
     }
 }
 

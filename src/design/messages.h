@@ -1,0 +1,35 @@
+#pragma once
+
+// What the windows tell the user about the settings file: what went wrong,
+// naming the file, and what to do about it.  The texts carry the core's
+// reasons as they are, so they are in the core's encoding (UTF-8 on Windows,
+// the locale's bytes elsewhere).
+
+#include "settings/settings_file.h"
+
+#include <optional>
+#include <string>
+
+namespace design {
+
+struct Message {
+    std::string text;    // what went wrong
+    std::string advice;  // what to do about it
+
+    bool operator==(const Message &) const = default;
+};
+
+// A launch button found the settings unreadable and started nothing.
+Message launchSettingsMessage(const settings::ReadResult &read);
+
+// The Configure dialog loaded from a file it could not read whole; nothing
+// for a missing file, which is the first run.
+std::optional<Message> configureLoadMessage(const settings::ReadResult &read);
+
+// Apply refused the box of `slot`, for the reason `problem` ("contains a comma").
+Message configureRefusal(int slot, const std::string &problem);
+
+// Apply could not write the file.
+Message configureWriteFailure(const settings::WriteResult &written);
+
+}  // namespace design

@@ -1,0 +1,42 @@
+#pragma once
+
+// Makes a window and its controls from the window's design: the one place
+// where the Qt program turns the layout into widgets.  The window classes
+// keep only their behaviour.
+
+#include "design/window_design.h"
+
+#include <QWidget>
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace ui {
+
+class TabControl;
+
+// The title-bar buttons and border of a window of this design.
+Qt::WindowFlags windowFlags(const design::WindowDesign &design);
+
+// The controls of one window, made from its design, found by their names.
+class WindowControls {
+public:
+    // Gives `window` the design's name, caption, font and size, creates every
+    // control, sets the keyboard order and puts the focus on its first control.
+    WindowControls(QWidget *window, const design::WindowDesign &design);
+
+    QWidget *at(std::string_view name) const;
+    template <typename T>
+    T *at(std::string_view name) const
+    {
+        return qobject_cast<T *>(at(name));
+    }
+
+private:
+    QWidget *create(const design::Control &control, QWidget *window, const design::WindowDesign &design);
+
+    std::map<std::string, QWidget *, std::less<>> m_widgets;
+};
+
+}  // namespace ui
