@@ -8,11 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-Form1::Form1(QWidget *parent) : QWidget(parent, ui::windowFlags(design::configureDialogDesign()))
+Form1::Form1() : SecondaryWindow(design::configureDialogDesign())
 {
-    // Closing through the title bar unloads the dialog; it never ends the program.
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_QuitOnClose, false);
     createControls();
     Form_Load();
 }
@@ -37,16 +34,9 @@ void Form1::Form_Load()
         m_loadWarning = ui::toWarning(*message);
 }
 
-void Form1::present()
-{
-    show();
-    raise();
-    activateWindow();
-}
-
 void Form1::showEvent(QShowEvent *event)
 {
-    QWidget::showEvent(event);
+    SecondaryWindow::showEvent(event);
     if (m_loadWarning) {
         ui::showWarning(this, *m_loadWarning);
         m_loadWarning.reset();
