@@ -89,6 +89,26 @@ void fitTextToBox(QLabel *label)
     label->setFont(font);
 }
 
+// A single-line text box.  Alt with a letter is a command, never typing: a
+// letter that is not one of the window's access keys (those act before the
+// box sees the key) must not land in a directory.
+class TextBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Ctrl+Alt is left alone: some keyboards type with it as AltGr ("@", "\\").
+        const bool altOnly = (event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier;
+        if (altOnly && !event->text().isEmpty()) {
+            event->ignore();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+};
+
 }  // namespace
 
 QGroupBox *createFrame(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
@@ -142,7 +162,7 @@ QPushButton *createButton(QWidget *parent, const char *name, const QString &capt
 
 QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry)
 {
-    auto *box = new QLineEdit(parent);
+    auto *box = new TextBox(parent);
     box->setObjectName(QLatin1String(name));
     box->setFont(designFont());
     box->setGeometry(geometry);
