@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <qdrawutil.h>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
 
 #ifdef TESSARO_HAVE_XCB
@@ -91,7 +92,8 @@ void fitTextToBox(QLabel *label)
 
 // A single-line text box.  Alt with a letter is a command, never typing: a
 // letter that is not one of the window's access keys (those act before the
-// box sees the key) must not land in a directory.
+// box sees the key) must not land in a directory.  And its text stays whole in
+// the design's low boxes, whatever frame and padding the style keeps.
 class TextBox : public QLineEdit {
 public:
     using QLineEdit::QLineEdit;
@@ -106,6 +108,40 @@ protected:
             return;
         }
         QLineEdit::keyPressEvent(event);
+    }
+
+    bool event(QEvent *event) override
+    {
+        const bool handled = QLineEdit::event(event);
+        switch (event->type()) {
+        case QEvent::Polish:  // the style has just set its text margins
+        case QEvent::StyleChange:
+        case QEvent::FontChange:
+        case QEvent::Resize:
+            keepTextWhole();
+            break;
+        default:
+            break;
+        }
+        return handled;
+    }
+
+private:
+    // Adwaita pads the text by 2 pixels above and below inside its 3-pixel
+    // frame, which leaves a 19-pixel box 9 pixels for a 12-pixel line: the
+    // bottom of "q" is cut off and "quake" reads "ouake".  The line takes the
+    // height it needs from that padding, evenly above and below.
+    void keepTextWhole()
+    {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QMargins margins = textMargins();
+        const int room = style()->subElementRect(QStyle::SE_LineEditContents, &option, this).height() - margins.top()
+                         - margins.bottom();
+        const int missing = fontMetrics().height() - room;
+        if (missing > 0)
+            setTextMargins(margins.left(), margins.top() - (missing + 1) / 2, margins.right(),
+                           margins.bottom() - missing / 2);
     }
 };
 

@@ -32,7 +32,8 @@ QLabel *createLabel(QWidget *parent, const char *name, const QString &text, cons
 // auto-repeat does not press it again.
 QPushButton *createButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
 
-// A single-line text box, in which Alt with a letter types nothing.
+// A single-line text box, in which Alt with a letter types nothing and whose
+// text is whole whatever the style.
 QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry);
 
 // Tab and Shift+Tab visit these widgets in this order, across containers.

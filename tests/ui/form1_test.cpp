@@ -6,6 +6,9 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include <csignal>
 #include <memory>
@@ -42,6 +45,15 @@ public:
 private:
     bool m_dropped = false;
 };
+
+// How many pixel rows differ between two pictures of the same size.
+int rowsThatDiffer(const QImage &a, const QImage &b)
+{
+    int rows = 0;
+    for (int y = 0; y < a.height(); ++y)
+        rows += std::memcmp(a.constScanLine(y), b.constScanLine(y), static_cast<std::size_t>(a.bytesPerLine())) != 0;
+    return rows;
+}
 
 class ConfigureDialog : public ::testing::Test {
 protected:
@@ -275,6 +287,43 @@ TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
         EXPECT_EQ(box(dialog, 2)->text(), QStringLiteral("a much longer TeamFortress directory than before"));
         delete warning(dialog);
     }
+}
+
+// The styles Debian ships for Qt 6 keep different frames and padding; in
+// each, "quake" in a box covers as many pixel rows as it does drawn alone.
+TEST_F(ConfigureDialog, BoxTextIsWholeInEveryInstalledStyle)
+{
+    const QString previous = QApplication::style()->name();
+    for (const char *name : {"Fusion", "Windows", "Adwaita"}) {
+        if (!QStyleFactory::keys().contains(QLatin1String(name), Qt::CaseInsensitive)) {
+            std::cout << "style " << name << " is not installed\n";
+            continue;
+        }
+        SCOPED_TRACE(name);
+        QApplication::setStyle(QLatin1String(name));
+        QPointer<Form1> dialog = openConfigure();
+        QLineEdit *text = box(dialog, 2);  // not focused: no cursor in the picture
+        text->clear();
+        const QImage empty = text->grab().toImage();
+        text->setText(QStringLiteral("quake"));
+        const QImage filled = text->grab().toImage();
+
+        const int line = text->fontMetrics().height();
+        const qreal ratio = filled.devicePixelRatio();
+        QImage blank((QSize(text->fontMetrics().horizontalAdvance(text->text()), 3 * line) * ratio),
+                     QImage::Format_ARGB32_Premultiplied);
+        blank.setDevicePixelRatio(ratio);
+        blank.fill(Qt::transparent);
+        QImage alone = blank;
+        QPainter painter(&alone);
+        painter.setFont(text->font());
+        painter.drawText(QPoint(0, 2 * line), text->text());
+        painter.end();
+        EXPECT_EQ(rowsThatDiffer(empty, filled), rowsThatDiffer(blank, alone));
+        dialog->close();
+        ASSERT_EVENTUALLY(dialog.isNull());
+    }
+    QApplication::setStyle(previous);
 }
 
 }  // namespace
