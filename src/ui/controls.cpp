@@ -196,10 +196,11 @@ QPushButton *createButton(QWidget *parent, const char *name, const QString &capt
     return button;
 }
 
-QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry)
+QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry, const QString &accessibleName)
 {
     auto *box = new TextBox(parent);
     box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(accessibleName);
     box->setFont(designFont());
     box->setGeometry(geometry);
     return box;

@@ -99,8 +99,15 @@ TEST_F(ConfigureDialog, LoadingShowsEachSlotInItsBox)
     Form1 *dialog = openConfigure();
     const std::array<const char *, 9> values{"/srv/quake", "fortress", "ctf", "duel1", "duel2",
                                              "duel3", "duel4", "arena", "requiem"};
-    for (int slot = 1; slot <= 9; ++slot)
-        EXPECT_EQ(box(dialog, slot)->text().toStdString(), values.at(slot - 1)) << kBoxOfSlot.at(slot - 1);
+    for (int slot = 1; slot <= 9; ++slot) {
+        SCOPED_TRACE(kBoxOfSlot.at(slot - 1));
+        QLineEdit *text = box(dialog, slot);
+        EXPECT_EQ(text->text().toStdString(), values.at(slot - 1));
+        // A screen reader names the box as the label standing right above it.
+        auto *label = qobject_cast<QLabel *>(dialog->childAt(text->x() + 1, text->y() - 2));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(text->accessibleName(), label->text());
+    }
     EXPECT_EQ(focusName(), "txtDir");
     // The rows: Quake, TeamFortress, CTF, Rocket Arena, Requiem, then the duels.
     std::vector<int> rowsBySlot;
