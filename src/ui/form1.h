@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "secondary_window.h"
+#include "settings/directory_settings.h"
 
 #include <array>
 #include <optional>
@@ -29,6 +30,10 @@ private:
     void Command2_Click();
     void Command1_Click();
 
+    std::string boxValue(int slot) const;
+
     std::array<QLineEdit *, 9> m_boxes{};  // in slot order
+    // What the file held for each box when it was loaded or last applied.
+    settings::Directories m_fileValues;
     std::optional<ui::Warning> m_loadWarning;  // shown once the dialog is on screen
 };

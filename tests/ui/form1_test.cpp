@@ -117,6 +117,26 @@ TEST_F(ConfigureDialog, LoadingShowsEachSlotInItsBox)
     EXPECT_EQ(warning(dialog), nullptr);
 }
 
+// A file from a Windows machine holds Windows-1252 bytes.  They are shown as
+// Windows shows them and written back as they were, unless their box is
+// edited; an edited box is written as the UTF-8 of what it shows.
+TEST_F(ConfigureDialog, BytesThatAreNotUtf8AreShownLegiblyAndKeptUnlessEdited)
+{
+    const std::string line = "/srv/quake,fortress,ctf\xe4,duel\x80\x9f\x81,duel2,duel3,duel4,arena,requiem\r\n";
+    writeFile("tessaro.cfg", line);
+    Form1 *dialog = openConfigure();
+    EXPECT_EQ(box(dialog, 3)->text(), QStringLiteral(u"ctf\u00e4"));
+    EXPECT_EQ(box(dialog, 4)->text(), QStringLiteral(u"duel\u20ac\u0178\u0081"));
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"), line);
+
+    box(dialog, 3)->end(false);
+    QTest::keyClicks(box(dialog, 3), QStringLiteral("2"));
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"),
+              "/srv/quake,fortress,ctf\xc3\xa4" "2,duel\x80\x9f\x81,duel2,duel3,duel4,arena,requiem\r\n");
+}
+
 TEST_F(ConfigureDialog, ApplyWritesEveryTimeEvenWhenEmpty)
 {
     Form1 *dialog = openConfigure();
