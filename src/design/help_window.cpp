@@ -43,7 +43,7 @@ std::vector<HelpFrame> helpFrames()
                "already answered in it."},
         {"Frame4", "Thanks and Plugs", {0, 4800, 6375, 1455}, 7, "Label4", 855,
          "Thanks to everyone who helped me test this program.  Special thanks to [NQX]Fennick for introducing it "
-         "to the big LAN party in Winnipeg and for all the publicity that brought it there.  Thanks also to "
+         "to the big LAN party in Winnipeg and for all the publicity it gained there.  Thanks also to "
          "example.org for hosting my home page and for the worldwide publicity."},
     };
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <qdrawutil.h>
+#include <QStyleOptionFrame>
 #include <QStylePainter>
 
 #ifdef TESSARO_HAVE_XCB
@@ -89,6 +90,61 @@ void fitTextToBox(QLabel *label)
     label->setFont(font);
 }
 
+// A single-line text box.  Alt with a letter is a command, never typing: a
+// letter that is not one of the window's access keys (those act before the
+// box sees the key) must not land in a directory.  And its text stays whole in
+// the design's low boxes, whatever frame and padding the style keeps.
+class TextBox : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Ctrl+Alt is left alone: some keyboards type with it as AltGr ("@", "\\").
+        const bool altOnly = (event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier;
+        if (altOnly && !event->text().isEmpty()) {
+            event->ignore();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+    bool event(QEvent *event) override
+    {
+        const bool handled = QLineEdit::event(event);
+        switch (event->type()) {
+        case QEvent::Polish:  // the style has just set its text margins
+        case QEvent::StyleChange:
+        case QEvent::FontChange:
+        case QEvent::Resize:
+            keepTextWhole();
+            break;
+        default:
+            break;
+        }
+        return handled;
+    }
+
+private:
+    // Adwaita pads the text by 2 pixels above and below inside its 3-pixel
+    // frame, which leaves a 19-pixel box 9 pixels for a 12-pixel line: the
+    // bottom of "q" is cut off and "quake" reads "ouake".  The line takes the
+    // height it needs from that padding, evenly above and below.
+    void keepTextWhole()
+    {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QMargins margins = textMargins();
+        const int room = style()->subElementRect(QStyle::SE_LineEditContents, &option, this).height() - margins.top()
+                         - margins.bottom();
+        const int missing = fontMetrics().height() - room;
+        if (missing > 0)
+            setTextMargins(margins.left(), margins.top() - (missing + 1) / 2, margins.right(),
+                           margins.bottom() - missing / 2);
+    }
+};
+
 }  // namespace
 
 QGroupBox *createFrame(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
@@ -140,10 +196,11 @@ QPushButton *createButton(QWidget *parent, const char *name, const QString &capt
     return button;
 }
 
-QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry)
+QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry, const QString &accessibleName)
 {
-    auto *box = new QLineEdit(parent);
+    auto *box = new TextBox(parent);
     box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(accessibleName);
     box->setFont(designFont());
     box->setGeometry(geometry);
     return box;

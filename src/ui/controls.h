@@ -32,7 +32,9 @@ QLabel *createLabel(QWidget *parent, const char *name, const QString &text, cons
 // auto-repeat does not press it again.
 QPushButton *createButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);
 
-QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry);
+// A single-line text box, in which Alt with a letter types nothing and whose
+// text is whole whatever the style; a screen reader calls it `accessibleName`.
+QLineEdit *createTextBox(QWidget *parent, const char *name, const QRect &geometry, const QString &accessibleName);
 
 // Tab and Shift+Tab visit these widgets in this order, across containers.
 void setFocusChain(const std::vector<QWidget *> &chain);

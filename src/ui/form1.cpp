@@ -8,11 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-Form1::Form1(QWidget *parent) : QWidget(parent, ui::windowFlags(design::configureDialogDesign()))
+Form1::Form1() : SecondaryWindow(design::configureDialogDesign())
 {
-    // Closing through the title bar unloads the dialog; it never ends the program.
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_QuitOnClose, false);
     createControls();
     Form_Load();
 }
@@ -31,22 +28,17 @@ void Form1::Form_Load()
 {
     const settings::ReadResult read = settings::readDirectories();
     const int readable = read.ok() ? settings::kSlotCount : read.fieldsRead;
-    for (int slot = 1; slot <= readable; ++slot)
-        boxForSlot(slot)->setText(ui::fromSystem(read.directories.slot(slot)));
+    for (int slot = 1; slot <= readable; ++slot) {
+        m_fileValues.slot(slot) = read.directories.slot(slot);
+        boxForSlot(slot)->setText(ui::fromSystem(m_fileValues.slot(slot)));
+    }
     if (const auto message = design::configureLoadMessage(read))
         m_loadWarning = ui::toWarning(*message);
 }
 
-void Form1::present()
-{
-    show();
-    raise();
-    activateWindow();
-}
-
 void Form1::showEvent(QShowEvent *event)
 {
-    QWidget::showEvent(event);
+    SecondaryWindow::showEvent(event);
     if (m_loadWarning) {
         ui::showWarning(this, *m_loadWarning);
         m_loadWarning.reset();
@@ -57,17 +49,29 @@ void Form1::Command2_Click()
 {
     settings::Directories directories;
     for (int slot = 1; slot <= settings::kSlotCount; ++slot) {
-        const QString text = boxForSlot(slot)->text();
-        if (const auto problem = settings::valueProblem(ui::toSystem(text))) {
+        directories.slot(slot) = boxValue(slot);
+        if (const auto problem = settings::valueProblem(directories.slot(slot))) {
             boxForSlot(slot)->setFocus();
             ui::showWarning(this, ui::toWarning(design::configureRefusal(slot, *problem)));
             return;
         }
-        directories.slot(slot) = ui::toSystem(text);
     }
     const settings::WriteResult written = settings::writeDirectories(directories);
-    if (!written.ok())
+    if (written.ok())
+        m_fileValues = directories;
+    else
         ui::showWarning(this, ui::toWarning(design::configureWriteFailure(written)));
+}
+
+// A box that still shows what the file held gives back the file's bytes,
+// which may not be UTF-8 (a file from Windows, shown as Windows would show
+// it).  A box the user changed gives the UTF-8 of what it shows: the "ä" the
+// user saw and kept becomes C3 A4, the way this system writes it.
+std::string Form1::boxValue(int slot) const
+{
+    const std::string &fileValue = m_fileValues.slot(slot);
+    const QString text = boxForSlot(slot)->text();
+    return text == ui::fromSystem(fileValue) ? fileValue : ui::toSystem(text);
 }
 
 void Form1::Command1_Click() { hide(); }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "messages.h"
-
-#include <QWidget>
+#include "secondary_window.h"
+#include "settings/directory_settings.h"
 
 #include <array>
 #include <optional>
@@ -11,17 +11,12 @@ class QLineEdit;
 
 // The Configure dialog: one box per settings slot, Apply and Close.  A new
 // instance is loaded (its boxes filled from the settings file); Close only
-// hides it, with every box's text kept; closing it through its title bar
-// unloads it, which here means the instance goes and the next Configure makes
-// a fresh one.
-class Form1 : public QWidget {
+// hides it, with every box's text kept.
+class Form1 : public SecondaryWindow {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
-
-    // Shows the dialog and brings it to the front.
-    void present();
+    Form1();
 
     // The box that edits settings slot 1 to 9.
     QLineEdit *boxForSlot(int slot) const { return m_boxes.at(static_cast<std::size_t>(slot - 1)); }
@@ -35,6 +30,10 @@ private:
     void Command2_Click();
     void Command1_Click();
 
+    std::string boxValue(int slot) const;
+
     std::array<QLineEdit *, 9> m_boxes{};  // in slot order
+    // What the file held for each box when it was loaded or last applied.
+    settings::Directories m_fileValues;
     std::optional<ui::Warning> m_loadWarning;  // shown once the dialog is on screen
 };

@@ -22,8 +22,9 @@ struct Warning {
 // once: no handler waits for the user.
 void showWarning(QWidget *owner, const Warning &warning);
 
-// Directories are bytes in the system's 8-bit code page (on Linux the
-// locale's, normally UTF-8).
+// Directories are bytes in the system's 8-bit encoding (UTF-8 under Qt 6 on
+// Linux).  Bytes that are not valid in it are read as Windows-1252, which is
+// what a settings file carried over from a Western Windows machine holds.
 QString fromSystem(const std::string &bytes);
 std::string toSystem(const QString &text);
 

@@ -114,7 +114,8 @@ QWidget *WindowControls::create(const design::Control &control, QWidget *window,
     case ControlKind::PushButton:
         return createButton(parent, name, text(control.text), rect);
     case ControlKind::TextBox:
-        return createTextBox(parent, name, rect);
+        // A screen reader names a box as its label does.
+        return createTextBox(parent, name, rect, text(std::string(design::slotCaption(control.settingsSlot))));
     }
     return nullptr;
 }

@@ -6,8 +6,11 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include <csignal>
+#include <cstring>
 #include <memory>
 
 #include <sys/resource.h>
@@ -87,8 +90,15 @@ TEST_F(ConfigureDialog, LoadingShowsEachSlotInItsBox)
     Form1 *dialog = openConfigure();
     const std::array<const char *, 9> values{"/srv/quake", "fortress", "ctf", "duel1", "duel2",
                                              "duel3", "duel4", "arena", "requiem"};
-    for (int slot = 1; slot <= 9; ++slot)
-        EXPECT_EQ(box(dialog, slot)->text().toStdString(), values.at(slot - 1)) << kBoxOfSlot.at(slot - 1);
+    for (int slot = 1; slot <= 9; ++slot) {
+        SCOPED_TRACE(kBoxOfSlot.at(slot - 1));
+        QLineEdit *text = box(dialog, slot);
+        EXPECT_EQ(text->text().toStdString(), values.at(slot - 1));
+        // A screen reader names the box as the label standing right above it.
+        auto *label = qobject_cast<QLabel *>(dialog->childAt(text->x() + 1, text->y() - 2));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(text->accessibleName(), label->text());
+    }
     EXPECT_EQ(focusName(), "txtDir");
     // The rows: Quake, TeamFortress, CTF, Rocket Arena, Requiem, then the duels.
     std::vector<int> rowsBySlot;
@@ -96,6 +106,24 @@ TEST_F(ConfigureDialog, LoadingShowsEachSlotInItsBox)
         rowsBySlot.push_back(box(dialog, slot)->y());
     EXPECT_TRUE(std::is_sorted(rowsBySlot.begin(), rowsBySlot.end()));
     EXPECT_EQ(warning(dialog), nullptr);
+}
+
+// Windows-1252 bytes from a Windows machine: shown as Windows shows them and
+// written back as they were, unless their box is edited (then as UTF-8).
+TEST_F(ConfigureDialog, BytesThatAreNotUtf8AreShownLegiblyAndKeptUnlessEdited)
+{
+    const std::string line = "/srv/quake,fortress,ctf\xe4,duel\x80\x9f\x81,duel2,duel3,duel4,arena,requiem\r\n";
+    writeFile("tessaro.cfg", line);
+    Form1 *dialog = openConfigure();
+    EXPECT_EQ(box(dialog, 3)->text(), QStringLiteral(u"ctf\u00e4"));
+    EXPECT_EQ(box(dialog, 4)->text(), QStringLiteral(u"duel\u20ac\u0178\u0081"));
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"), line);
+
+    QTest::keyClicks(box(dialog, 3), QStringLiteral("2"));
+    apply(dialog);
+    EXPECT_EQ(readFile("tessaro.cfg"),
+              "/srv/quake,fortress,ctf\xc3\xa4" "2,duel\x80\x9f\x81,duel2,duel3,duel4,arena,requiem\r\n");
 }
 
 TEST_F(ConfigureDialog, ApplyWritesEveryTimeEvenWhenEmpty)
@@ -154,7 +182,7 @@ TEST_F(ConfigureDialog, LaunchesUseTheFileNotTheBoxes)
     EXPECT_EQ(quake.records().begin()->second.argv.at(2), "fortress");
 }
 
-TEST_F(ConfigureDialog, KeyboardFollowsTheTabIndexAndEnterOrEscapeDoNothing)
+TEST_F(ConfigureDialog, KeyboardFollowsTheTabIndexAndOnlyTheDialogsOwnKeysAct)
 {
     Form1 *dialog = openConfigure();
     QApplication::setActiveWindow(dialog);
@@ -169,9 +197,18 @@ TEST_F(ConfigureDialog, KeyboardFollowsTheTabIndexAndEnterOrEscapeDoNothing)
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_FALSE(exists("tessaro.cfg"));
 
-    QTest::keyClick(dialog, Qt::Key_A, Qt::AltModifier);
+    // In a box, Alt with a letter types nothing; only the dialog's own Alt+A and Alt+C act.
+    QLineEdit *quakeBox = box(dialog, 1);
+    quakeBox->setFocus();
+    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
+        if (key != Qt::Key_A && key != Qt::Key_C)
+            QTest::keyClick(quakeBox, static_cast<Qt::Key>(key), Qt::AltModifier);
+    }
+    QTest::keyClick(quakeBox, Qt::Key_Q);
+    QTest::keyClick(quakeBox, Qt::Key_A, Qt::AltModifier);
     ASSERT_EVENTUALLY(exists("tessaro.cfg"));
-    QTest::keyClick(dialog, Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(readFile("tessaro.cfg"), "q,,,,,,,,\r\n");
+    QTest::keyClick(quakeBox, Qt::Key_C, Qt::AltModifier);
     ASSERT_EVENTUALLY(!dialog->isVisible());
 }
 
@@ -266,6 +303,37 @@ TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
         EXPECT_EQ(box(dialog, 2)->text(), QStringLiteral("a much longer TeamFortress directory than before"));
         delete warning(dialog);
     }
+}
+
+// The styles Debian ships for Qt 6 differ in frame and padding; in each,
+// "quake" covers as many pixel rows in a box as in one four times as high.
+TEST_F(ConfigureDialog, BoxTextIsWholeInEveryInstalledStyle)
+{
+    const QString previous = QApplication::style()->name();
+    for (const char *name : {"Fusion", "Windows", "Adwaita"}) {
+        if (!QStyleFactory::keys().contains(QLatin1String(name), Qt::CaseInsensitive))
+            continue;  // not installed
+        SCOPED_TRACE(name);
+        QApplication::setStyle(QLatin1String(name));
+        QPointer<Form1> dialog = openConfigure();
+        QLineEdit *text = box(dialog, 2);  // not focused: no cursor in the picture
+        auto rowsOfQuake = [text](int boxHeight) {
+            text->resize(text->width(), boxHeight);
+            text->clear();
+            const QImage empty = text->grab().toImage();
+            text->setText(QStringLiteral("quake"));
+            const QImage filled = text->grab().toImage();
+            int rows = 0;
+            for (int y = 0; y < empty.height(); ++y)
+                rows += std::memcmp(empty.constScanLine(y), filled.constScanLine(y), filled.bytesPerLine()) != 0;
+            return rows;
+        };
+        const int height = text->height();
+        EXPECT_EQ(rowsOfQuake(height), rowsOfQuake(4 * height));
+        dialog->close();
+        ASSERT_EVENTUALLY(dialog.isNull());
+    }
+    QApplication::setStyle(previous);
 }
 
 }  // namespace
