@@ -1,4 +1,5 @@
 #include "design_font.h"
+#include "launch/process_start.h"
 #include "tessaro.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    launch::ensureStandardDescriptors();
 #ifdef SIGXFSZ
     // A file-size limit then fails a write of the settings, which Tessaro
     // reports, instead of killing the program.

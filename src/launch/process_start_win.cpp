@@ -76,4 +76,7 @@ StartResult startServer(const ServerCommand &command)
     return result;
 }
 
+// A Windows program always has its standard handles.
+void ensureStandardDescriptors() {}
+
 }  // namespace launch

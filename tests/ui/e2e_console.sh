@@ -2,8 +2,9 @@
 # Each server in a console window of its own, under a real X server with a
 # window manager: one launch opens exactly one new window, iconified, named
 # with the command line, and Tessaro stays the active window; what is typed
-# in that console reaches the server; closing the console ends the server;
-# servers and their consoles outlive Tessaro.
+# in that console reaches the server, and nothing else does; closing the
+# console ends the server; servers and their consoles outlive Tessaro.
+# Tessaro runs without standard input and output, as a desktop may start it.
 #
 # usage: e2e_console.sh TESSARO FAKE_QWSV
 set -euo pipefail
@@ -36,11 +37,14 @@ mkdir -p "$work/quake" "$work/records" "$work/start"
 cp "$fake_qwsv" "$work/quake/qwsv"
 printf '%s,fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n' "$work/quake" > "$work/start/tessaro.cfg"
 cd "$work/start"
-FAKE_QWSV_RECORD_DIR="$work/records" FAKE_QWSV_MODE=read QT_QPA_PLATFORM=xcb "$tessaro" >/dev/null 2>&1 &
+FAKE_QWSV_RECORD_DIR="$work/records" FAKE_QWSV_MODE=read QT_QPA_PLATFORM=xcb "$tessaro" <&- >&- 2>&- &
 tessaro_pid=$!
 pids+=($tessaro_pid)
 
 window=$(mainWindow) || fail "the main window never appeared"
+for fd in 0 1 2; do
+    [ "$(readlink "/proc/$tessaro_pid/fd/$fd")" = /dev/null ] || fail "Tessaro's descriptor $fd is not /dev/null"
+done
 waitFor 'wmctrl -l >/dev/null 2>&1' || fail "no window manager"
 before=$(wmctrl -l | awk '{ print $1 }' | sort)
 clickPort27601 "$window"
@@ -64,12 +68,14 @@ expected=$(printf 'arg=%s\n' "$work/quake/qwsv" +gamedir fortress -port 27601)
 grep -qx "cwd=$work/quake" "$record" || fail "the server did not run in the Quake directory"
 grep -q '^stdin=/dev/pts/' "$record" || fail "the server's input is $(grep '^stdin=' "$record"), not its console"
 grep -q '^fds=0,1,2$' "$record" || fail "the server holds $(grep '^fds=' "$record")"
+grep -qx "sid=$server" "$record" || fail "the server does not lead a session of its own"
 
 # A command typed into the console reaches the server.
 xdotool windowactivate --sync "$console"
 xdotool type --delay 30 "status"
 xdotool key Return
 waitFor 'grep -qx status "$work/records/$server.input" 2>/dev/null' || fail "the typed command never reached the server"
+[ "$(cat "$work/records/$server.input")" = status ] || fail "the server read $(cat "$work/records/$server.input")"
 
 # Closing the console ends its server.
 wmctrl -i -c "$console"
