@@ -6,6 +6,7 @@
 #include "launch/command_line.h"
 #include "launch/start_failure.h"
 
+#include <optional>
 #include <string>
 
 namespace launch {
@@ -25,6 +26,10 @@ struct StartResult {
 // will not: whatever keeps the system from running it is reported here,
 // sorted into a StartFailure.
 StartResult startServer(const ServerCommand &command);
+
+// The launcher's working directory, named as it was, when it has been
+// deleted under the running launcher: no settings file can be read there.
+std::optional<std::string> deletedWorkingDirectory();
 
 // For the start of main(), before anything opens a file.  Descriptors 0, 1
 // and 2 that are closed are opened on /dev/null: otherwise the first files

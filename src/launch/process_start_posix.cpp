@@ -97,4 +97,11 @@ StartResult startServer(const ServerCommand &command)
     return result;
 }
 
+std::optional<std::string> deletedWorkingDirectory()
+{
+    if (currentDirectory() || errno != ENOENT)
+        return std::nullopt;
+    return deletedDirectoryName();
+}
+
 }  // namespace launch

@@ -156,11 +156,9 @@ QRect onTab(const ui::TabControl *tabs, const Twips &geometry)
 ui::Warning launchWarning(const launch::LaunchEntry &entry, const launch::LaunchOutcome &outcome)
 {
     using settings::ReadFailure;
-    const QString port = QString::number(entry.port);
     if (outcome.status == launch::LaunchStatus::StartFailed) {
-        return {QStringLiteral("The server for port %1 could not be started.  %2")
-                    .arg(port, ui::fromSystem(outcome.start.reason)),
-                QStringLiteral("Check the Quake directory in Configure: it must be the directory that holds qwsv.")};
+        const launch::StartMessage message = launch::startFailureMessage(outcome.start, entry.port);
+        return {ui::fromSystem(message.text), ui::fromSystem(message.advice)};
     }
     const QString text = QStringLiteral("No server was started.  %1").arg(ui::fromSystem(outcome.settings.reason));
     switch (outcome.settings.failure) {

@@ -1,13 +1,16 @@
+#include "launch/launch_state.h"
 #include "launch/process_start.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -15,7 +18,10 @@
 
 #include <elf.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/eventfd.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -324,9 +330,10 @@ TEST_F(ConsoleChoice, AServerGetsAConsoleWindowOnlyWhereOneCanBeShown)
     }
 }
 
-// Whatever keeps the server from running is seen in the exec's own result,
-// the same with a console as without, and leaves no window behind.
-TEST_F(ConsoleChoice, AServerTheSystemCannotRunIsNeverReportedStarted)
+// Each fault made for real, as a host meets it: whatever keeps the server
+// from running is seen in the exec's own result, the same with a console as
+// without, leaves no window behind, and is worded with its own advice.
+TEST_F(ConsoleChoice, EveryStartFailureIsReportedWithItsCauseAndAdvice)
 {
     const std::string root = quake.root();
     const auto directoryWith = [&](const std::string &name, const std::string &qwsv, mode_t mode) {
@@ -335,43 +342,104 @@ TEST_F(ConsoleChoice, AServerTheSystemCannotRunIsNeverReportedStarted)
         ::chmod((root + "/" + name + "/qwsv").c_str(), mode);
         return root + "/" + name;
     };
-    struct Case {
+    const auto made = [&](const std::string &name, const std::function<void(const std::string &)> &make) {
+        std::filesystem::create_directory(root + "/" + name);
+        make(root + "/" + name);
+        return root + "/" + name;
+    };
+    const std::string noexec = root + "/noexec";
+    const std::string gone = root + "/gone";
+    writeFile(root + "/interpreter", "not a program");
+    struct Fault {
         const char *name;
         std::string quakeDirectory;
         StartFailure failure;
-        std::string detail;
+        std::string detail;  // a part of what the failure names besides the program and directory
+        std::string advice;  // a part of the advice
+        std::function<bool()> inLauncher = [] { return true; };  // false: the fault cannot be made here
+        bool asRoot = false;
     };
-    const std::vector<Case> cases = {
-        {"no Quake directory", root + "/nowhere", StartFailure::QuakeDirectoryMissing, ""},
-        {"no qwsv", root + "/records", StartFailure::ProgramMissing, ""},
-        {"not executable", directoryWith("plain", "not a program", 0644), StartFailure::ProgramNotExecutable, ""},
-        {"a text file", directoryWith("text", "echo this would need a shell\n", 0755), StartFailure::NotAProgram, ""},
-        {"a script without its interpreter", directoryWith("script", "#!/no/such/interpreter -x\n", 0755),
-         StartFailure::InterpreterMissing, "/no/such/interpreter"},
+    const std::vector<Fault> faults = {
+        {"no Quake directory set", "", StartFailure::NoQuakeDirectory, "", "holds qwsv under Quake Directory"},
+        {"Quake directory missing", root + "/nowhere", StartFailure::QuakeDirectoryMissing, "",
+         "Correct the Quake Directory in Configure"},
+        {"Quake directory is a file", root + "/interpreter", StartFailure::QuakeDirectoryNotADirectory, "",
+         "give the directory that holds qwsv"},
+        {"Quake directory closed to the user", made("closed", [](auto &d) { ::chmod(d.c_str(), 0600); }),
+         StartFailure::QuakeDirectoryNotEnterable, "", "chmod a+rx " + root + "/closed"},
+        {"Quake directory on a noexec mount", noexec, StartFailure::QuakeDirectoryNoExec, noexec,
+         "mount -o remount,exec " + noexec,
+         [&] {
+             std::filesystem::create_directory(noexec);
+             return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+                 && ::mount("tmpfs", noexec.c_str(), "tmpfs", MS_NOEXEC, nullptr) == 0
+                 && std::filesystem::copy_file(fakeQwsvPath(), noexec + "/qwsv");
+         },
+         true},
+        {"qwsv missing", made("empty", [](auto &) {}), StartFailure::ProgramMissing, "",
+         "ln -s /usr/games/mvdsv " + root + "/empty/qwsv"},
+        {"qwsv a broken link", made("link", [](auto &d) { ::symlink("/usr/games/no-such-mvdsv", (d + "/qwsv").c_str()); }),
+         StartFailure::ProgramLinkBroken, "/usr/games/no-such-mvdsv", "apt install mvdsv"},
+        {"qwsv a directory", made("directory", [](auto &d) { std::filesystem::create_directory(d + "/qwsv"); }),
+         StartFailure::ProgramIsDirectory, "", "move the directory away"},
+        {"qwsv not executable", directoryWith("plain", "not a program", 0644), StartFailure::ProgramNotExecutable, "",
+         "chmod +x " + root + "/plain/qwsv"},
+        {"a Windows qwsv.exe", directoryWith("windows", std::string("MZ\x90\0\3\0\0\0", 8), 0755),
+         StartFailure::NotAProgram, "", "ln -sf /usr/games/mvdsv " + root + "/windows/qwsv"},
         {"an old 32-bit server without its loader", patchedServer(root + "/old", nameAMissingLoader),
-         StartFailure::LoaderMissing, kMissingLoader},
+         StartFailure::LoaderMissing, kMissingLoader, "apt install libc6:i386"},
         {"a server for another processor", patchedServer(root + "/foreign", nameAnotherProcessor),
-         StartFailure::ForeignArchitecture, "another processor"},
+         StartFailure::ForeignArchitecture, "another processor", "apt install mvdsv"},
+        {"a script without its interpreter", directoryWith("script", "#!/no/such/interpreter -x\n", 0755),
+         StartFailure::InterpreterMissing, "/no/such/interpreter", "correct the first line of"},
+        {"a script whose interpreter cannot run", directoryWith("script2", "#!" + root + "/interpreter\n", 0755),
+         StartFailure::InterpreterNotExecutable, root + "/interpreter", "chmod +x " + root + "/interpreter"},
+        {"Tessaro's directory deleted", "quake", StartFailure::WorkingDirectoryDeleted, gone, "start it again",
+         [&] {
+             std::filesystem::create_directory(gone);
+             return ::chdir(gone.c_str()) == 0 && ::rmdir(gone.c_str()) == 0;
+         },
+         true},
+        {"no process to spare", quake.quakeDirectory(), StartFailure::SystemRefused, std::strerror(EAGAIN),
+         "end some programs", [] {
+             const rlimit none{0, 0};
+             return ::setrlimit(RLIMIT_NPROC, &none) == 0;
+         }},
     };
     for (const bool console : {false, true}) {
         std::optional<ScopedEnvironment> display, path;
         if (console)
             offerConsole(display, path);
-        for (const Case &c : cases) {
-            SCOPED_TRACE(std::string(c.name) + (console ? " in a console" : " detached"));
+        for (const Fault &fault : faults) {
+            SCOPED_TRACE(std::string(fault.name) + (console ? " in a console" : " detached"));
             xterm.forget();
+            writeFile(root + "/tessaro.cfg", fault.quakeDirectory + ",tf,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n");
             const auto outcome = runInChild(
                 [&] {
-                    const StartResult result = startServer(composeCommand(*findEntry("cmd27601"), c.quakeDirectory, "tf"));
-                    return std::to_string(result.started) + "|" + std::to_string(static_cast<int>(result.failure)) + "|"
-                        + result.detail + "|" + result.reason;
+                    if (::chdir(root.c_str()) != 0 || !fault.inLauncher())
+                        return std::string("cannot be made here");
+                    LaunchState state;
+                    const LaunchOutcome launch = launchServer(state, *findEntry("cmd27601"));
+                    const StartMessage message = startFailureMessage(launch.start, 27601);
+                    return std::to_string(launch.status == LaunchStatus::StartFailed) + "|"
+                        + std::to_string(static_cast<int>(launch.start.failure)) + "|" + launch.start.detail + "|"
+                        + message.text + "|" + message.advice;
                 },
-                {.unprivileged = runningAsRoot()});
-            EXPECT_EQ(outcome.output.substr(0, outcome.output.find('|', 2) + 1),
-                      "0|" + std::to_string(static_cast<int>(c.failure)) + "|")
-                << outcome.output;
-            EXPECT_NE(outcome.output.find("|" + c.detail + "|"), std::string::npos) << outcome.output;
-            EXPECT_EQ(xterm.pid() != 0, console) << "a console opens before the server is started";
+                {.unprivileged = runningAsRoot() && !fault.asRoot});
+            if (outcome.output == "cannot be made here") {
+                std::cout << "[ NOTE     ] " << fault.name << ": not tried, the fault cannot be made here\n";
+                continue;
+            }
+            std::vector<std::string> parts;
+            std::istringstream fields(outcome.output);
+            for (std::string part; std::getline(fields, part, '|');)
+                parts.push_back(part);
+            ASSERT_EQ(parts.size(), 5u) << outcome.output;
+            EXPECT_EQ(parts[0], "1") << "reported as started";
+            EXPECT_EQ(parts[1], std::to_string(static_cast<int>(fault.failure))) << outcome.output;
+            EXPECT_NE(parts[2].find(fault.detail), std::string::npos) << parts[2];
+            EXPECT_EQ(parts[3].rfind("The server for port 27601 could not be started.  ", 0), 0u) << parts[3];
+            EXPECT_NE(parts[4].find(fault.advice), std::string::npos) << parts[4];
             for (int i = 0; i < 400 && xterm.pid() && processAlive(xterm.pid()); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             EXPECT_FALSE(xterm.pid() && processAlive(xterm.pid())) << "the console of a server that never ran stayed";
