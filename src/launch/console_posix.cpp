@@ -147,7 +147,7 @@ std::unique_ptr<Console> Console::open(const std::string &xterm, const std::stri
 
     // -S names the terminal (for ps) and the descriptor that carries it; xterm runs nothing itself.
     const SpawnPlan plan{xterm,
-                         {xterm, "-iconic", "-T", title, "-n", iconName, "-S" + std::string(name) + "/3"},
+                         {xterm, "-iconic", "-hold", "-T", title, "-n", iconName, "-S" + std::string(name) + "/3"},
                          "/",
                          {},
                          master};

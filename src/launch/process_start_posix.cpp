@@ -59,6 +59,16 @@ std::optional<std::string> consoleTerminal()
     return std::nullopt;
 }
 
+// The console's title: the line as the program runs here, with / and with
+// its arguments as the server gets them.
+std::string titleOf(const ProgramInvocation &invocation)
+{
+    std::string title;
+    for (const std::string &argument : invocation.argv)
+        title += (title.empty() ? "" : " ") + argument;
+    return title;
+}
+
 }  // namespace
 
 StartResult startServer(const ServerCommand &command)
@@ -76,7 +86,7 @@ StartResult startServer(const ServerCommand &command)
     std::unique_ptr<Console> console;
     if (const auto xterm = consoleTerminal()) {
         // A console that cannot be shown leaves the server to run detached.
-        console = Console::open(*xterm, command.line(), command.line());
+        console = Console::open(*xterm, titleOf(invocation), command.shortName);
         if (console)
             plan.terminal = console->terminal();
     }

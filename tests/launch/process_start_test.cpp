@@ -303,8 +303,9 @@ TEST_F(ConsoleChoice, AServerGetsAConsoleWindowOnlyWhereOneCanBeShown)
             continue;
         }
         const std::string terminal = record->fields.at("stdin");
-        EXPECT_EQ(xterm.arguments(), "-iconic\n-T\n" + command.line() + "\n-n\n" + command.line() + "\n-S"
-                                         + terminal + "/3\n");
+        EXPECT_EQ(xterm.arguments(), "-iconic\n-hold\n-T\n" + quake.quakeDirectory()
+                                         + "/qwsv +gamedir fortress -port 27601\n-n\n27601 fortress\n-S" + terminal
+                                         + "/3\n");
         EXPECT_EQ(record->fields.at("fdtargets"), "0:" + terminal + "\n1:" + terminal + "\n2:" + terminal);
         // Its controlling terminal, whose hang-up ends it even if it ignores end of input, as a real server does.
         std::ifstream stat("/proc/" + record->fields.at("pid") + "/stat");
