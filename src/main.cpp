@@ -9,6 +9,7 @@
 int main(int argc, char *argv[])
 {
     launch::ensureStandardDescriptors();
+    launch::reapChildrenAutomatically();
 #ifdef SIGXFSZ
     // A file-size limit then fails a write of the settings, which Tessaro
     // reports, instead of killing the program.

@@ -27,6 +27,12 @@ struct StartResult {
 // sorted into a StartFailure.
 StartResult startServer(const ServerCommand &command);
 
+// For the start of main(): the kernel reaps every child of this process the
+// moment it ends, so that a server started directly can never be left a
+// zombie, and the launch needs no go-between process.  A program that waits
+// for children of its own must not call this.
+void reapChildrenAutomatically();
+
 // The launcher's working directory, named as it was, when it has been
 // deleted under the running launcher: no settings file can be read there.
 std::optional<std::string> deletedWorkingDirectory();

@@ -104,9 +104,10 @@ StartResult startServer(const ServerCommand &command)
     return result;
 }
 
-// A Windows program always has its standard handles, and a directory in use
-// cannot be deleted.
+// A Windows program always has its standard handles, the system keeps no
+// zombies, and a directory in use cannot be deleted.
 void ensureStandardDescriptors() {}
+void reapChildrenAutomatically() {}
 std::optional<std::string> deletedWorkingDirectory() { return std::nullopt; }
 
 }  // namespace launch

@@ -90,6 +90,15 @@ int prepare(SpawnSetup &setup, const SpawnPlan &plan)
     return error ? error : ::posix_spawn_file_actions_addclosefrom_np(&actions, firstClosed);
 }
 
+// A child of a launcher whose children the kernel reaps can be started
+// directly: it never lingers as a zombie.
+bool childrenReapedByKernel()
+{
+    struct sigaction current {};
+    ::sigaction(SIGCHLD, nullptr, &current);
+    return current.sa_handler == SIG_IGN || (current.sa_flags & SA_NOCLDWAIT);
+}
+
 // What the short-lived go-between shares with the launcher.
 struct Intermediate {
     const char *program;
@@ -166,6 +175,12 @@ Spawned spawnDetached(const SpawnPlan &plan)
     if (const int error = prepare(setup, plan))
         return {0, error};
 
+    if (childrenReapedByKernel()) {
+        pid_t pid = 0;
+        const int error =
+            ::posix_spawn(&pid, plan.program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+        return {error ? 0 : pid, error};
+    }
     Intermediate intermediate{plan.program.c_str(), argv.data(), &setup.attributes, &setup.actions};
     int error = 0;
     if (!spawnThroughIntermediate(intermediate, error))
@@ -183,6 +198,16 @@ void ensureStandardDescriptors()
         if (opened >= 0 && opened != fd)
             ::close(opened);
     }
+}
+
+void reapChildrenAutomatically()
+{
+    // Unlike an ignored SIGCHLD, this flag is not passed on through exec.
+    struct sigaction reap {};
+    reap.sa_handler = SIG_DFL;
+    reap.sa_flags = SA_NOCLDWAIT;
+    ::sigemptyset(&reap.sa_mask);
+    ::sigaction(SIGCHLD, &reap, nullptr);
 }
 
 }  // namespace launch

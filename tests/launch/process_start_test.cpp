@@ -136,6 +136,50 @@ TEST_F(ProcessStart, ManyLaunchesLeaveNoZombieAndNoDescriptor)
     EXPECT_EQ(zombieChildren(), 0);
 }
 
+// Tessaro has the kernel reap its children, and then starts a server
+// without a go-between: it is the server's parent until it ends.
+TEST_F(ProcessStart, StartedDirectlyTheServerKeepsEveryGuarantee)
+{
+    const auto outcome = runInChild([&] {
+        reapChildrenAutomatically();
+        const auto start = [&](const std::string &quakeDirectory) {
+            return startServer(composeCommand(*findEntry("cmd27601"), quakeDirectory, "tf"));
+        };
+        std::vector<long> ended;
+        ::setenv("FAKE_QWSV_MODE", "exit", 1);
+        for (int i = 0; i < 20; ++i)
+            ended.push_back(start(quake.quakeDirectory()).processId);
+        ::unsetenv("FAKE_QWSV_MODE");
+        const StartResult stays = start(quake.quakeDirectory());
+        const StartResult missing = start(quake.root() + "/nowhere");
+        for (long pid : ended) {
+            for (int i = 0; i < 400 && processAlive(pid); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::ifstream stat("/proc/" + std::to_string(stays.processId) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        std::istringstream fields(line.substr(line.rfind(')') + 2));
+        std::string state, parent;
+        fields >> state >> parent;
+        return std::to_string(stays.processId) + " " + std::to_string(parent == std::to_string(::getpid())) + " "
+            + std::to_string(zombieChildren()) + " " + std::to_string(static_cast<int>(missing.failure));
+    });
+    std::istringstream fields(outcome.output);
+    long server = 0;
+    int direct = 0, zombies = -1, missing = -1;
+    fields >> server >> direct >> zombies >> missing;
+    quake.adopt(server);
+    EXPECT_EQ(direct, 1) << "started through a go-between";
+    EXPECT_EQ(zombies, 0);
+    EXPECT_EQ(missing, static_cast<int>(StartFailure::QuakeDirectoryMissing));
+    const auto record = quake.waitForRecord(server);
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(processAlive(server)) << "the server ended with its launcher";
+    EXPECT_EQ(record->fields.at("sid"), record->fields.at("pid"));
+    EXPECT_EQ(record->fields.at("fds"), "0,1,2");
+}
+
 // Started without 0, 1 and 2, the launcher's next files (an X connection,
 // an eventfd, close-on-exec as Qt's are) take their numbers.
 TEST_F(ProcessStart, ALauncherStartedWithoutStandardDescriptorsHandsTheServerNoneOfItsFiles)
