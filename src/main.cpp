@@ -1,4 +1,5 @@
 #include "design_font.h"
+#include "launch/process_start.h"
 #include "tessaro.h"
 
 #include <QApplication>
@@ -7,6 +8,8 @@
 
 int main(int argc, char *argv[])
 {
+    launch::ensureStandardDescriptors();
+    launch::reapChildrenAutomatically();
 #ifdef SIGXFSZ
     // A file-size limit then fails a write of the settings, which Tessaro
     // reports, instead of killing the program.

@@ -8,9 +8,12 @@ ServerCommand composeCommand(const LaunchEntry &entry, std::string_view quakeDir
     ServerCommand command;
     command.quakeDirectory = quakeDirectory;
     command.program = std::string(quakeDirectory) + "\\qwsv";
+    command.shortName = std::to_string(entry.port);
     if (entry.form == CommandForm::GameDirectory) {
         command.arguments = " +gamedir ";
         command.arguments += gameDirectory;
+        if (!gameDirectory.empty())
+            command.shortName += " " + std::string(gameDirectory);
     }
     command.arguments += " -port " + std::to_string(entry.port);
     return command;

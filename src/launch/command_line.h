@@ -16,6 +16,7 @@ struct ServerCommand {
     std::string quakeDirectory;  // as read from the settings, unchanged
     std::string program;         // the Quake directory followed by "\qwsv"
     std::string arguments;       // everything after it, leading blank included
+    std::string shortName;       // the port, then any game directory: what a task bar has room for
 
     // The whole line, joined as it is: nothing quoted, nothing trimmed.
     std::string line() const { return program + arguments; }

@@ -18,6 +18,12 @@ settings::ReadResult LaunchState::getdir(GameType gametype)
 LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
 {
     LaunchOutcome outcome;
+    // The settings file went with the directory: say so, rather than that it is missing.
+    if (const auto deleted = deletedWorkingDirectory()) {
+        outcome.status = LaunchStatus::StartFailed;
+        outcome.start = failedStart({}, StartFailure::WorkingDirectoryDeleted, *deleted);
+        return outcome;
+    }
     outcome.settings = state.getdir(entry.gameType);
     if (!outcome.settings.ok()) {
         outcome.status = LaunchStatus::SettingsFailed;

@@ -4,7 +4,9 @@
 // it, never waited for.  One implementation per platform.
 
 #include "launch/command_line.h"
+#include "launch/start_failure.h"
 
+#include <optional>
 #include <string>
 
 namespace launch {
@@ -12,15 +14,33 @@ namespace launch {
 struct StartResult {
     bool started = false;
     bool console = false;          // the server runs in a console window of its own
-    long processId = 0;            // the server's process, or its console's; the launcher forgets it
+    long processId = 0;            // the server's process; the launcher forgets it
     std::string program;           // the program the platform was asked to run
     std::string workingDirectory;  // where it was asked to run it
-    std::string reason;            // why it did not start, in words; empty when started
+    StartFailure failure = StartFailure::None;
+    std::string detail;            // what the failure names besides those two (see StartFailure)
+    std::string reason;            // the failure in words (startFailureCause); empty when started
 };
 
 // Returns once the server program is running, or once it is certain that it
-// will not: a missing program, a missing Quake directory and a file that is
-// not executable are reported here, with the system's reason.
+// will not: whatever keeps the system from running it is reported here,
+// sorted into a StartFailure.
 StartResult startServer(const ServerCommand &command);
+
+// For the start of main(): the kernel reaps every child of this process the
+// moment it ends, so that a server started directly can never be left a
+// zombie, and the launch needs no go-between process.  A program that waits
+// for children of its own must not call this.
+void reapChildrenAutomatically();
+
+// The launcher's working directory, named as it was, when it has been
+// deleted under the running launcher: no settings file can be read there.
+std::optional<std::string> deletedWorkingDirectory();
+
+// For the start of main(), before anything opens a file.  Descriptors 0, 1
+// and 2 that are closed are opened on /dev/null: otherwise the first files
+// the program opens take their numbers, and what it starts would find them
+// where its input and output belong.
+void ensureStandardDescriptors();
 
 }  // namespace launch

@@ -21,6 +21,36 @@ bool isDirectory(const std::wstring &path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool exists(const std::wstring &path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The system's error sorted into the kinds every platform reports alike.
+StartFailure classify(DWORD error, const std::wstring &directory, const std::wstring &program, std::string &detail)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        if (!exists(directory))
+            return StartFailure::QuakeDirectoryMissing;
+        if (!isDirectory(directory))
+            return StartFailure::QuakeDirectoryNotADirectory;
+        if (error != ERROR_DIRECTORY)
+            return StartFailure::ProgramMissing;
+        break;
+    case ERROR_ACCESS_DENIED:
+        return isDirectory(program + L".exe") ? StartFailure::ProgramIsDirectory : StartFailure::ProgramNotExecutable;
+    case ERROR_BAD_EXE_FORMAT:
+        return StartFailure::NotAProgram;
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+        detail = "another processor";
+        return StartFailure::ForeignArchitecture;
+    default:
+        break;
+    }
+    detail = systemMessage(error, program);
+    return StartFailure::SystemRefused;
+}
+
 }  // namespace
 
 StartResult startServer(const ServerCommand &command)
@@ -35,11 +65,8 @@ StartResult startServer(const ServerCommand &command)
     result.workingDirectory = narrow(directory);
 
     // No Windows path holds a double quote, and one here would end the quotes below early.
-    if (command.program.find('"') != std::string::npos) {
-        result.reason = "The Quake directory " + command.quakeDirectory
-            + " cannot be used: a Windows path cannot contain a double quote.";
-        return result;
-    }
+    if (command.program.find('"') != std::string::npos)
+        return failedStart(result, StartFailure::QuakeDirectoryUnusable, "a Windows path cannot contain a double quote");
 
     // The program part in double quotes: unquoted, a Quake directory with a
     // blank ("C:\Program Files\Quake") would have the system try
@@ -62,10 +89,11 @@ StartResult startServer(const ServerCommand &command)
                           CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE, nullptr, directory.c_str(), &startup,
                           &process)) {
         const DWORD error = ::GetLastError();
-        result.reason = result.program + " could not be started: " + systemMessage(error, program) + ".";
-        if (!isDirectory(directory))
-            result.reason += " The Quake directory " + result.workingDirectory + " does not exist.";
-        return result;
+        if (command.quakeDirectory.empty())
+            return failedStart(result, StartFailure::NoQuakeDirectory);
+        std::string detail;
+        const StartFailure failure = classify(error, directory, program, detail);
+        return failedStart(result, failure, std::move(detail));
     }
     // Started and forgotten: nothing waits for it or keeps it open.
     result.started = true;
@@ -75,5 +103,11 @@ StartResult startServer(const ServerCommand &command)
     ::CloseHandle(process.hProcess);
     return result;
 }
+
+// A Windows program always has its standard handles, the system keeps no
+// zombies, and a directory in use cannot be deleted.
+void ensureStandardDescriptors() {}
+void reapChildrenAutomatically() {}
+std::optional<std::string> deletedWorkingDirectory() { return std::nullopt; }
 
 }  // namespace launch

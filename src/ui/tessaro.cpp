@@ -15,11 +15,9 @@ namespace {
 
 ui::Warning launchWarning(const launch::LaunchEntry &entry, const launch::LaunchOutcome &outcome)
 {
-    const QString port = QString::number(entry.port);
     if (outcome.status == launch::LaunchStatus::StartFailed) {
-        return {QStringLiteral("The server for port %1 could not be started.  %2")
-                    .arg(port, ui::fromSystem(outcome.start.reason)),
-                QStringLiteral("Check the Quake directory in Configure: it must be the directory that holds qwsv.")};
+        const launch::StartMessage message = launch::startFailureMessage(outcome.start, entry.port);
+        return {ui::fromSystem(message.text), ui::fromSystem(message.advice)};
     }
     return ui::toWarning(design::launchSettingsMessage(outcome.settings));
 }

@@ -19,23 +19,28 @@ TEST(ComposeCommand, LinesAreJoinedExactlyAsTheyAre)
         std::string quake;
         std::string game;
         std::string line;
+        std::string shortName;  // port first, for a task bar
     };
     const std::vector<Case> cases = {
-        {"game directory form", "cmd27601", "C:\\Quake", "fortress", "C:\\Quake\\qwsv +gamedir fortress -port 27601"},
+        {"game directory form", "cmd27601", "C:\\Quake", "fortress", "C:\\Quake\\qwsv +gamedir fortress -port 27601",
+         "27601 fortress"},
         {"plain form ignores the game directory", "cmd27502", "C:\\Quake", "C:\\Quake",
-         "C:\\Quake\\qwsv -port 27502"},
+         "C:\\Quake\\qwsv -port 27502", "27502"},
         {"empty game directory leaves two blanks", "cmd27700", "/srv/quake", "",
-         "/srv/quake\\qwsv +gamedir  -port 27700"},
-        {"trailing backslash doubles", "cmd27400", "C:\\Quake\\", "duel", "C:\\Quake\\\\qwsv +gamedir duel -port 27400"},
-        {"empty Quake directory", "cmd27500", "", "", "\\qwsv -port 27500"},
+         "/srv/quake\\qwsv +gamedir  -port 27700", "27700"},
+        {"trailing backslash doubles", "cmd27400", "C:\\Quake\\", "duel", "C:\\Quake\\\\qwsv +gamedir duel -port 27400",
+         "27400 duel"},
+        {"empty Quake directory", "cmd27500", "", "", "\\qwsv -port 27500", "27500"},
         {"blanks are not quoted", "cmd27803", "C:\\Program Files\\Quake", " my arena ",
-         "C:\\Program Files\\Quake\\qwsv +gamedir  my arena  -port 27803"},
-        {"quotes pass through", "cmd27900", "q", "\"re quiem\"", "q\\qwsv +gamedir \"re quiem\" -port 27900"},
+         "C:\\Program Files\\Quake\\qwsv +gamedir  my arena  -port 27803", "27803  my arena "},
+        {"quotes pass through", "cmd27900", "q", "\"re quiem\"", "q\\qwsv +gamedir \"re quiem\" -port 27900",
+         "27900 \"re quiem\""},
     };
     for (const Case &c : cases) {
         const ServerCommand command = composeCommand(entry(c.button), c.quake, c.game);
         EXPECT_EQ(command.line(), c.line) << c.name;
         EXPECT_EQ(command.program, c.quake + "\\qwsv") << c.name;
+        EXPECT_EQ(command.shortName, c.shortName) << c.name;
     }
 }
 

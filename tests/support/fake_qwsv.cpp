@@ -2,9 +2,10 @@
 // and where it runs, then waits to be killed (or exits at once).
 //
 // FAKE_QWSV_RECORD_DIR  where to write <pid>.record (required)
-// FAKE_QWSV_MODE        "exit": exit after recording; "read": then copy each line of
-//                       standard input to <pid>.input, as a server's console takes
-//                       commands; anything else: stay up to a minute
+// FAKE_QWSV_MODE        "exit": exit after recording; "read": then say so on standard
+//                       output and copy each line of standard input to <pid>.input,
+//                       as a server's console takes commands; anything else: stay
+//                       up to a minute
 //
 // The record holds pid, sid, pgid, cwd, stdin, fds (the open descriptors),
 // fdtargets (each descriptor with what it refers to, one a line) and argv.
@@ -113,6 +114,8 @@ int main(int argc, char **argv)
     // A test that forgets to stop it must not keep CI waiting for ever.
     alarm(60);
     if (mode && std::strcmp(mode, "read") == 0) {
+        std::printf("fake qwsv %d reads its console\n", static_cast<int>(getpid()));
+        std::fflush(stdout);
         const std::string input = std::string(recordDir) + "/" + std::to_string(getpid()) + ".input";
         char line[4096];
         while (std::fgets(line, sizeof line, stdin)) {
