@@ -89,26 +89,40 @@ bool shownByStyle(HWND child) { return (::GetWindowLongPtrW(child, GWL_STYLE) & 
 }  // namespace
 
 WindowControls::WindowControls(HWND window, const design::WindowDesign &design, int dpi)
-    : m_window(window), m_design(design)
+    : m_window(window), m_design(design), m_children(design.controls.size(), nullptr), m_dpi(dpi)
 {
-    for (const design::Control &control : design.controls)
-        m_children.push_back(create(control, kFirstControlId + static_cast<int>(m_children.size())));
+    createControls(design::kNoTab);
+    if (m_tabControl)
+        showTab(0);
+}
+
+// A tab's controls are made when the tab is first shown: most of the main
+// window stands on tabs the user may never open, and every control made
+// before the window appears delays it.
+void WindowControls::createControls(int tab)
+{
+    bool created = false;
+    for (std::size_t i = 0; i < m_children.size(); ++i) {
+        if (!m_children[i] && m_design.controls[i].tab == tab) {
+            m_children[i] = create(m_design.controls[i], kFirstControlId + static_cast<int>(i));
+            created = true;
+        }
+    }
+    if (!created)
+        return;
     for (int level = 0; level <= layer(ControlKind::TabControl); ++level) {
         for (std::size_t i = 0; i < m_children.size(); ++i) {
-            if (layer(design.controls[i].kind) == level)
+            if (m_children[i] && layer(m_design.controls[i].kind) == level)
                 ::SetWindowPos(m_children[i], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         }
     }
-    layout(dpi);
-    if (m_tabControl)
-        showTab(0);
+    layout(m_dpi);
 }
 
 HWND WindowControls::create(const design::Control &control, int id)
 {
     const WindowClass type = windowClass(control);
-    const bool onHiddenTab = control.tab != design::kNoTab && control.tab != m_tab;
-    const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (onHiddenTab ? 0 : WS_VISIBLE) | type.style;
+    const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (control.tab == design::kNoTab ? WS_VISIBLE : 0) | type.style;
     const HWND child = ::CreateWindowExW(type.exStyle, type.name, widen(control.text).c_str(), style, 0, 0, 0, 0,
                                          m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                          ::GetModuleHandleW(nullptr), nullptr);
@@ -139,7 +153,7 @@ HWND WindowControls::at(std::string_view name) const
 
 const design::Control *WindowControls::controlOf(HWND child) const
 {
-    const auto found = std::find(m_children.begin(), m_children.end(), child);
+    const auto found = child ? std::find(m_children.begin(), m_children.end(), child) : m_children.end();
     return found == m_children.end() ? nullptr : &m_design.controls[static_cast<std::size_t>(found - m_children.begin())];
 }
 
@@ -152,6 +166,7 @@ const design::Control *WindowControls::controlWithId(int id) const
 
 void WindowControls::layout(int dpi)
 {
+    m_dpi = dpi;
     auto fonts = std::make_unique<DesignFonts>(dpi);
     // Where each control's own corner lies in the client area: its parent's
     // corner plus its place, converted a level at a time so that a control
@@ -177,6 +192,8 @@ void WindowControls::layout(int dpi)
             rect.bottom = rect.top + std::max<LONG>(place.height, text.cy);
         }
         const HWND child = m_children[i];
+        if (!child)
+            continue;
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (control.kind == ControlKind::TabControl) {
             // Equal tabs filling the row, less the two pixels by which the
@@ -195,6 +212,7 @@ void WindowControls::showTab(int tab)
 {
     if (!m_tabControl)
         return;
+    createControls(tab);
     const HWND focused = ::GetFocus();
     bool focusLeaves = false;
     m_tab = tab;
@@ -202,7 +220,7 @@ void WindowControls::showTab(int tab)
         TabCtrl_SetCurSel(m_tabControl, tab);
     for (std::size_t i = 0; i < m_children.size(); ++i) {
         const int onTab = m_design.controls[i].tab;
-        if (onTab == design::kNoTab)
+        if (onTab == design::kNoTab || !m_children[i])
             continue;
         const bool show = onTab == tab;
         focusLeaves = focusLeaves || (!show && m_children[i] == focused);
@@ -218,7 +236,7 @@ void WindowControls::showTab(int tab)
 
 bool WindowControls::takesFocusNow(HWND child) const
 {
-    return shownByStyle(child) && ::IsWindowEnabled(child);
+    return child && shownByStyle(child) && ::IsWindowEnabled(child);
 }
 
 HWND WindowControls::firstInFocusOrder() const { return nextInFocusOrder(nullptr, false); }

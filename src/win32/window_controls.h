@@ -25,6 +25,7 @@ public:
     // Creates every control of `design` in `window`, laid out for `dpi`.
     WindowControls(HWND window, const design::WindowDesign &design, int dpi);
 
+    // A control, or nullptr while its tab has never been shown.
     HWND at(std::string_view name) const;
     // The design of a control of this window, or nullptr.
     const design::Control *controlOf(HWND child) const;
@@ -51,14 +52,16 @@ public:
     AccessKey accessKey(wchar_t key) const;
 
 private:
+    void createControls(int tab);
     HWND create(const design::Control &control, int id);
     bool takesFocusNow(HWND child) const;
 
     HWND m_window;
     const design::WindowDesign &m_design;
-    std::vector<HWND> m_children;  // in the design's order
+    std::vector<HWND> m_children;  // in the design's order; null until made
     HWND m_tabControl = nullptr;
     std::unique_ptr<DesignFonts> m_fonts;
+    int m_dpi;
     int m_tab = 0;
 };
 
