@@ -18,7 +18,8 @@ startDesktop() {
     openbox >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        # The check window comes before the list of what the manager supports.
+        xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
         sleep 0.05
     done
 }
