@@ -5,11 +5,12 @@
 //    a bare CreateProcessW of the same stand-in with the same line and flags.
 // Prints the medians and the ratios; asserts nothing.
 //
-// usage: win32_bench.exe [RUNS]   (Tessaro.exe, bare_window.exe and
-// record_child.exe are found beside it)
+// usage: win32_bench.exe [RUNS]   (Tessaro.exe, bare_window.exe,
+// bare_label.exe and the stand-in record_child.exe are found beside it)
 
 #include "platform/win_text.h"
 #include "tessaro.h"
+#include "win_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -73,7 +74,8 @@ double timeToWindow(const std::wstring &program, const std::wstring &directory)
                           &process))
         return -1;
     HWND window = nullptr;
-    while (!(window = visibleWindowOf(process.dwProcessId)) && ::WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT) {
+    while (!(window = visibleWindowOf(process.dwProcessId))
+           && ::WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT) {
     }
     const double elapsed = milliseconds(start);
     if (window)
@@ -85,78 +87,17 @@ double timeToWindow(const std::wstring &program, const std::wstring &directory)
     return window ? elapsed : -1;
 }
 
-// A scratch folder with tessaro.cfg and a Quake directory whose qwsv.exe is
-// the stand-in, which writes a record into records\ and ends.
-struct Scratch {
-    std::wstring root;
-    std::wstring quake;
-    std::wstring records;
-
-    Scratch()
-    {
-        wchar_t temp[MAX_PATH + 1];
-        root = std::wstring(temp, ::GetTempPathW(MAX_PATH + 1, temp)) + L"tessaro-bench-"
-               + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
-        quake = root + L"\\quake";
-        records = root + L"\\records";
-        ::CreateDirectoryW(root.c_str(), nullptr);
-        ::CreateDirectoryW(quake.c_str(), nullptr);
-        ::CreateDirectoryW(records.c_str(), nullptr);
-        ::CopyFileW(beside(L"record_child.exe").c_str(), (quake + L"\\qwsv.exe").c_str(), FALSE);
-        const std::string line = platform::narrow(quake) + ",fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n";
-        const HANDLE file = ::CreateFileW((root + L"\\tessaro.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        ::CloseHandle(file);
-        ::SetEnvironmentVariableW(L"TESSARO_RECORD_DIR", records.c_str());
-        ::SetEnvironmentVariableW(L"TESSARO_RECORD_MODE", L"exit");
-    }
-    ~Scratch() { removeTree(root); }
-
-    int recordCount() const
-    {
-        int count = 0;
-        WIN32_FIND_DATAW entry;
-        const HANDLE find = ::FindFirstFileW((records + L"\\*.record").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do
-                ++count;
-            while (::FindNextFileW(find, &entry));
-            ::FindClose(find);
-        }
-        return count;
-    }
-    // Lets the last stand-in finish, so that starts do not overlap.
-    void waitForRecord(int count) const
-    {
-        for (int i = 0; i < 10000 && recordCount() < count; ++i)
-            ::Sleep(1);
-    }
-
-    static void removeTree(const std::wstring &path)
-    {
-        WIN32_FIND_DATAW entry;
-        const HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = entry.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    removeTree(path + L"\\" + name);
-                else
-                    ::DeleteFileW((path + L"\\" + name).c_str());
-            } while (::FindNextFileW(find, &entry));
-            ::FindClose(find);
-        }
-        ::RemoveDirectoryW(path.c_str());
-    }
-};
-
-double bareStart(const Scratch &scratch)
+// Lets the last stand-in finish, so that starts do not overlap.
+bool waitForRecords(const testing_support::FakeQuake &quake, std::size_t count)
 {
-    std::wstring line = L"\"" + scratch.quake + L"\\qwsv\" +gamedir fortress -port 27601";
+    for (int i = 0; i < 10000 && quake.records().size() < count; ++i)
+        ::Sleep(1);
+    return quake.records().size() == count;
+}
+
+double bareStart(const std::wstring &quake)
+{
+    std::wstring line = L"\"" + quake + L"\\qwsv\" +gamedir fortress -port 27601";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -165,7 +106,7 @@ double bareStart(const Scratch &scratch)
     const auto start = Clock::now();
     const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
                                           CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE, nullptr,
-                                          scratch.quake.c_str(), &startup, &process);
+                                          quake.c_str(), &startup, &process);
     const double elapsed = milliseconds(start);
     if (!started)
         return -1;
@@ -190,13 +131,19 @@ int main(int argc, char *argv[])
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&classes);
-    Scratch scratch;
+    // A Quake directory whose qwsv.exe is the stand-in, which writes down
+    // that it ran and ends; tessaro.cfg beside it names it.
+    testing_support::FakeQuake quake;
+    quake.setMode("exit");
+    testing_support::writeFile(quake.file("tessaro.cfg"),
+                               quake.quakeDirectory() + ",fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n");
+    const std::wstring root = platform::widen(quake.root());
 
     std::vector<double> tessaroStart, bareWindow, bareLabel;
     for (int i = 0; i < runs + 1; ++i) {
-        const double ours = timeToWindow(beside(L"Tessaro.exe"), scratch.root);
-        const double theirs = timeToWindow(beside(L"bare_window.exe"), scratch.root);
-        const double withText = timeToWindow(beside(L"bare_label.exe"), scratch.root);
+        const double ours = timeToWindow(beside(L"Tessaro.exe"), root);
+        const double theirs = timeToWindow(beside(L"bare_window.exe"), root);
+        const double withText = timeToWindow(beside(L"bare_label.exe"), root);
         if (ours < 0 || theirs < 0 || withText < 0) {
             std::fprintf(stderr, "a program did not show its window\n");
             return 1;
@@ -211,21 +158,20 @@ int main(int argc, char *argv[])
     std::printf("  (bare_label.exe, the bare window with one line of text: %.1f ms, ratio %.2f)\n",
                 median(bareLabel), median(bareLabel) > 0 ? median(tessaroStart) / median(bareLabel) : 0.0);
 
-    ::SetCurrentDirectoryW(scratch.root.c_str());
+    const testing_support::ScopedCurrentDirectory cd(quake.root());
     win32::tessaro window;
     window.show(SW_SHOWNOACTIVATE);
     window.controls()->showTab(design::OtherModsTab);
     const HWND port = window.at("cmd27601");
     std::vector<double> click, bare;
-    int started = 0;
+    std::size_t started = 0;
     for (int i = 0; i < runs + 1; ++i) {
         auto start = Clock::now();
         ::SendMessageW(port, BM_CLICK, 0, 0);
         const double ours = milliseconds(start);
-        scratch.waitForRecord(++started);
-        const double theirs = bareStart(scratch);
-        scratch.waitForRecord(++started);
-        if (theirs < 0 || scratch.recordCount() != started) {
+        const bool clicked = waitForRecords(quake, ++started);
+        const double theirs = bareStart(platform::widen(quake.quakeDirectory()));
+        if (!clicked || theirs < 0 || !waitForRecords(quake, ++started)) {
             std::fprintf(stderr, "a stand-in server did not start\n");
             return 1;
         }

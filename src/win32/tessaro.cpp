@@ -63,9 +63,13 @@ void tessaro::destroyed()
 {
     // The program ends with its main window: the other two go without a
     // word, whatever their state, and nothing is written.  Started servers
-    // are processes of their own and keep running.
-    m_configure.reset();
-    m_help.reset();
+    // are processes of their own and keep running.  The objects stay until
+    // the program returns: a handler of theirs may still be on the stack,
+    // in a message box whose owner has just gone.
+    if (m_configure)
+        m_configure->unload();
+    if (m_help)
+        m_help->unload();
     ::PostQuitMessage(0);
 }
 

@@ -27,6 +27,8 @@ public:
     // A control of the loaded window, or nullptr.
     HWND at(std::string_view name) const;
     WindowControls *controls() const { return m_controls.get(); }
+    // Destroys the window and its controls; the object stays for the next load.
+    void unload();
 
     // The message loop's share of the keyboard: handles `message` when it is
     // a key for one of the program's windows that the window itself takes
@@ -41,8 +43,6 @@ protected:
     void present(HWND owner = nullptr);
     // Creates the window, hidden, with its controls, then runs Form_Load.
     void load(HWND owner);
-    // Destroys the window and its controls; the object stays for the next load.
-    void unload();
 
     // The window's load step, when its controls have just been made.
     virtual void Form_Load() {}

@@ -154,14 +154,17 @@ HWND WindowControls::at(std::string_view name) const
 const design::Control *WindowControls::controlOf(HWND child) const
 {
     const auto found = child ? std::find(m_children.begin(), m_children.end(), child) : m_children.end();
-    return found == m_children.end() ? nullptr : &m_design.controls[static_cast<std::size_t>(found - m_children.begin())];
+    if (found == m_children.end())
+        return nullptr;
+    return &m_design.controls[static_cast<std::size_t>(found - m_children.begin())];
 }
 
 const design::Control *WindowControls::controlWithId(int id) const
 {
     const int index = id - kFirstControlId;
-    return index >= 0 && index < static_cast<int>(m_children.size()) ? &m_design.controls[static_cast<std::size_t>(index)]
-                                                                     : nullptr;
+    if (index < 0 || index >= static_cast<int>(m_children.size()))
+        return nullptr;
+    return &m_design.controls[static_cast<std::size_t>(index)];
 }
 
 void WindowControls::layout(int dpi)

@@ -41,22 +41,14 @@ pids+=($tessaro_pid)
 window=$(mainWindow) || fail "the main window never appeared"
 clickPort27601 "$window"
 
-for _ in $(seq 200); do
-    ls "$work"/records/*.record >/dev/null 2>&1 && break
-    sleep 0.05
-done
-records=("$work"/records/*.record)
-[ -e "${records[0]}" ] || fail "no server was started"
-sleep 0.5
-records=("$work"/records/*.record)
-[ ${#records[@]} -eq 1 ] || fail "${#records[@]} servers were started for one click"
+record=$(onlyRecord "$work/records") || exit 1
 
 quake=$(windows "$work/quake")
 expected=$(printf 'arg=%s\n' "${quake//\\/\\\\}\\\\qwsv" +gamedir fortress -port 27601)
-actual=$(grep '^arg=' "${records[0]}" | tr -d '\r')
+actual=$(grep '^arg=' "$record" | tr -d '\r')
 [ "$actual" = "$expected" ] || fail "the server got"$'\n'"$actual"$'\n'"instead of"$'\n'"$expected"
-grep -qxF "cwd=${quake//\\/\\\\}" "${records[0]}" || fail "the server did not run in the Quake directory: $(grep '^cwd=' "${records[0]}")"
-grep -qx "show_window=7" "${records[0]}" || fail "the server's window was not opened minimised without activation"
+grep -qxF "cwd=${quake//\\/\\\\}" "$record" || fail "the server did not run in the Quake directory: $(grep '^cwd=' "$record")"
+grep -qx "show_window=7" "$record" || fail "the server's window was not opened minimised without activation"
 [ "$(xdotool getactivewindow)" = "$window" ] || fail "the launch took the focus away from Tessaro"
 
 # Exit ends the program; the server keeps running.
