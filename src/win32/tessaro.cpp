@@ -6,12 +6,7 @@
 
 namespace win32 {
 
-tessaro::tessaro() : TopLevelWindow(design::mainWindowDesign())
-{
-    m_hiddenOwner = ::CreateWindowExW(0, L"STATIC", L"Tessaro", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                      ::GetModuleHandleW(nullptr), nullptr);
-    load(nullptr);
-}
+tessaro::tessaro() : TopLevelWindow(design::mainWindowDesign()) { load(nullptr); }
 
 tessaro::~tessaro()
 {
@@ -43,8 +38,11 @@ void tessaro::clicked(const design::Control &button)
 
 void tessaro::cmdConfig_Click()
 {
-    if (!m_configure)
+    if (!m_configure) {
+        m_hiddenOwner = ::CreateWindowExW(0, L"STATIC", L"Tessaro", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr);
         m_configure = std::make_unique<Form1>(m_hiddenOwner);
+    }
     m_configure->present();
 }
 

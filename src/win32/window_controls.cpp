@@ -91,7 +91,7 @@ bool shownByStyle(HWND child) { return (::GetWindowLongPtrW(child, GWL_STYLE) & 
 WindowControls::WindowControls(HWND window, const design::WindowDesign &design, int dpi)
     : m_window(window), m_design(design), m_children(design.controls.size(), nullptr), m_dpi(dpi)
 {
-    createControls(design::kNoTab);
+    createControls({design::kNoTab, 0});
     if (m_tabControl)
         showTab(0);
 }
@@ -99,11 +99,11 @@ WindowControls::WindowControls(HWND window, const design::WindowDesign &design, 
 // A tab's controls are made when the tab is first shown: most of the main
 // window stands on tabs the user may never open, and every control made
 // before the window appears delays it.
-void WindowControls::createControls(int tab)
+void WindowControls::createControls(std::initializer_list<int> tabs)
 {
     bool created = false;
     for (std::size_t i = 0; i < m_children.size(); ++i) {
-        if (!m_children[i] && m_design.controls[i].tab == tab) {
+        if (!m_children[i] && std::find(tabs.begin(), tabs.end(), m_design.controls[i].tab) != tabs.end()) {
             m_children[i] = create(m_design.controls[i], kFirstControlId + static_cast<int>(i));
             created = true;
         }
@@ -215,7 +215,7 @@ void WindowControls::showTab(int tab)
 {
     if (!m_tabControl)
         return;
-    createControls(tab);
+    createControls({tab});
     const HWND focused = ::GetFocus();
     bool focusLeaves = false;
     m_tab = tab;

@@ -12,6 +12,7 @@
 #include "design/window_design.h"
 #include "design_font.h"
 
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -52,7 +53,7 @@ public:
     AccessKey accessKey(wchar_t key) const;
 
 private:
-    void createControls(int tab);
+    void createControls(std::initializer_list<int> tabs);
     HWND create(const design::Control &control, int id);
     bool takesFocusNow(HWND child) const;
 
