@@ -44,3 +44,14 @@ tessaro_add_test(launch_tests
 )
 tessaro_add_test(design_tests design/design_test.cpp)
 target_link_libraries(design_tests PRIVATE tessaro_design)
+
+# The windows of Tessaro.exe, created in the test's own process; and the
+# program itself, once, clicked under a window manager.
+# They show and activate windows, so they take turns on the desktop.
+add_executable(win32_tests win32/win32_test.cpp)
+target_link_libraries(win32_tests PRIVATE tessaro_win32 tessaro_test_support_win tessaro_warnings version GTest::gtest_main)
+add_dependencies(win32_tests Tessaro)
+gtest_discover_tests(win32_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
+add_test(NAME win32_e2e_click_launch
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/win32/e2e_click_launch.sh $<TARGET_FILE:Tessaro> $<TARGET_FILE:record_child>)
+set_tests_properties(win32_e2e_click_launch PROPERTIES RUN_SERIAL ON TIMEOUT 120)

@@ -18,7 +18,8 @@ startDesktop() {
     openbox >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        # The check window comes before the list of what the manager supports.
+        xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
         sleep 0.05
     done
 }
@@ -38,4 +39,20 @@ clickPort27601() {
     xdotool key --clearmodifiers alt+o
     sleep 0.3
     xdotool mousemove --window "$1" 124 124 click 1
+}
+
+# onlyRecord DIR: waits up to 10 s for the stand-in server's record in DIR,
+# and half a second more for any second one; prints the record's path, or
+# says what went wrong and fails unless exactly one server was started.
+onlyRecord() {
+    local records
+    for _ in $(seq 200); do
+        ls "$1"/*.record >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    sleep 0.5
+    records=("$1"/*.record)
+    [ -e "${records[0]}" ] || { echo "FAIL: no server was started" >&2; return 1; }
+    [ ${#records[@]} -eq 1 ] || { echo "FAIL: ${#records[@]} servers were started for one click" >&2; return 1; }
+    echo "${records[0]}"
 }

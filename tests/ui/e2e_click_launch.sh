@@ -37,25 +37,19 @@ pids+=($tessaro_pid)
 window=$(mainWindow) || fail "the main window never appeared"
 clickPort27601 "$window"
 
-for _ in $(seq 100); do
-    ls "$work"/records/*.record >/dev/null 2>&1 && break
-    sleep 0.05
-done
-records=("$work"/records/*.record)
-[ -e "${records[0]}" ] || fail "no server was started"
-[ ${#records[@]} -eq 1 ] || fail "${#records[@]} servers were started for one click"
+record=$(onlyRecord "$work/records") || exit 1
 
 expected=$(printf 'arg=%s\n' "$work/quake/qwsv" +gamedir fortress -port 27601)
-actual=$(grep '^arg=' "${records[0]}")
+actual=$(grep '^arg=' "$record")
 [ "$actual" = "$expected" ] || fail "the server got"$'\n'"$actual"$'\n'"instead of"$'\n'"$expected"
-grep -qx "cwd=$work/quake" "${records[0]}" || fail "the server did not run in the Quake directory"
+grep -qx "cwd=$work/quake" "$record" || fail "the server did not run in the Quake directory"
 # Tessaro holds an X connection (and read tessaro.cfg a moment ago): none of it may reach the server.
-grep -qx "fds=0,1,2" "${records[0]}" || fail "the server inherited $(grep '^fds=' "${records[0]}")"
+grep -qx "fds=0,1,2" "$record" || fail "the server inherited $(grep '^fds=' "$record")"
 [ "$(xdotool getactivewindow)" = "$window" ] || fail "the launch took the focus away from Tessaro"
 
 # Exit ends the program; the server keeps running.
 xdotool key --clearmodifiers alt+x
 for _ in $(seq 100); do kill -0 "$tessaro_pid" 2>/dev/null || break; sleep 0.05; done
 kill -0 "$tessaro_pid" 2>/dev/null && fail "Exit did not end the program"
-kill -0 "$(sed -n 's/^pid=//p' "${records[0]}")" || fail "the server ended with the program"
+kill -0 "$(sed -n 's/^pid=//p' "$record")" || fail "the server ended with the program"
 echo "PASS: Alt+O and a click on Port 27601 started exactly the TeamFortress server"

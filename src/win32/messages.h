@@ -1,0 +1,21 @@
+#pragma once
+
+// What the windows tell the user when something goes wrong, and the one way
+// they show it.
+
+#include "design/messages.h"
+#include "launch/catalogue.h"
+#include "launch/process_start.h"
+
+#include <windows.h>
+
+namespace win32 {
+
+// A warning box titled "Tessaro", modal to `owner`: what went wrong, then
+// what to do about it.
+void showWarning(HWND owner, const design::Message &message);
+
+// A launch button's server did not start: the system's reason, and where to look.
+design::Message startFailureMessage(const launch::LaunchEntry &entry, const launch::StartResult &start);
+
+}  // namespace win32
