@@ -1,6 +1,7 @@
 #include "design/messages.h"
 
 #include "design/window_design.h"
+#include "launch/start_failure.h"
 
 namespace design {
 
@@ -24,6 +25,14 @@ Message launchSettingsMessage(const settings::ReadResult &read)
         break;
     }
     return {std::move(text), "Check the file, or click Configure and Apply to write a new one."};
+}
+
+Message launchFailureMessage(const launch::LaunchEntry &entry, const launch::LaunchOutcome &outcome)
+{
+    if (outcome.status != launch::LaunchStatus::StartFailed)
+        return launchSettingsMessage(outcome.settings);
+    launch::StartMessage start = launch::startFailureMessage(outcome.start, entry.port);
+    return {std::move(start.text), std::move(start.advice)};
 }
 
 std::optional<Message> configureLoadMessage(const settings::ReadResult &read)

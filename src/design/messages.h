@@ -5,6 +5,7 @@
 // reasons as they are, so they are in the core's encoding (UTF-8 on Windows,
 // the locale's bytes elsewhere).
 
+#include "launch/launch_state.h"
 #include "settings/settings_file.h"
 
 #include <optional>
@@ -21,6 +22,10 @@ struct Message {
 
 // A launch button found the settings unreadable and started nothing.
 Message launchSettingsMessage(const settings::ReadResult &read);
+
+// Why the launch of `entry` started no server, whichever step failed: the
+// settings read, or the start itself (worded by the launch core's table).
+Message launchFailureMessage(const launch::LaunchEntry &entry, const launch::LaunchOutcome &outcome);
 
 // The Configure dialog loaded from a file it could not read whole; nothing
 // for a missing file, which is the first run.

@@ -11,19 +11,6 @@
 #include <QCloseEvent>
 #include <QPushButton>
 
-namespace {
-
-ui::Warning launchWarning(const launch::LaunchEntry &entry, const launch::LaunchOutcome &outcome)
-{
-    if (outcome.status == launch::LaunchStatus::StartFailed) {
-        const launch::StartMessage message = launch::startFailureMessage(outcome.start, entry.port);
-        return {ui::fromSystem(message.text), ui::fromSystem(message.advice)};
-    }
-    return ui::toWarning(design::launchSettingsMessage(outcome.settings));
-}
-
-}  // namespace
-
 tessaro::tessaro(QWidget *parent) : QWidget(parent, ui::windowFlags(design::mainWindowDesign()))
 {
     createControls();
@@ -78,7 +65,7 @@ void tessaro::launchButton_Click(const launch::LaunchEntry &entry)
 {
     const launch::LaunchOutcome outcome = launch::launchServer(m_launchState, entry);
     if (outcome.status != launch::LaunchStatus::Started)
-        ui::showWarning(this, launchWarning(entry, outcome));
+        ui::showWarning(this, ui::toWarning(design::launchFailureMessage(entry, outcome)));
 }
 
 void tessaro::closeEvent(QCloseEvent *event)

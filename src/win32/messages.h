@@ -4,8 +4,6 @@
 // they show it.
 
 #include "design/messages.h"
-#include "launch/catalogue.h"
-#include "launch/process_start.h"
 
 #include <windows.h>
 
@@ -14,8 +12,5 @@ namespace win32 {
 // A warning box titled "Tessaro", modal to `owner`: what went wrong, then
 // what to do about it.
 void showWarning(HWND owner, const design::Message &message);
-
-// A launch button's server did not start: the system's reason, and where to look.
-design::Message startFailureMessage(const launch::LaunchEntry &entry, const launch::StartResult &start);
 
 }  // namespace win32

@@ -74,10 +74,8 @@ void tessaro::destroyed()
 void tessaro::launchButton_Click(const launch::LaunchEntry &entry)
 {
     const launch::LaunchOutcome outcome = launch::launchServer(m_launchState, entry);
-    if (outcome.status == launch::LaunchStatus::StartFailed)
-        showWarning(hwnd(), startFailureMessage(entry, outcome.start));
-    else if (outcome.status == launch::LaunchStatus::SettingsFailed)
-        showWarning(hwnd(), design::launchSettingsMessage(outcome.settings));
+    if (outcome.status != launch::LaunchStatus::Started)
+        showWarning(hwnd(), design::launchFailureMessage(entry, outcome));
 }
 
 }  // namespace win32

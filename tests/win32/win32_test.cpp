@@ -321,7 +321,7 @@ TEST_F(Windows, LaunchButtonStartsItsServerOncePerPress)
     const std::vector<std::string> said = boxes.said();
     ASSERT_EQ(said.size(), 1u);
     const std::vector<std::string> parts{"port 27601 could not be started", quake.root() + "\\qwsv",
-                                         "Check the Quake directory"};
+                                         "Put the QuakeWorld server there as qwsv.exe"};
     for (const std::string &part : parts)
         EXPECT_NE(said[0].find(part), std::string::npos) << part << " not in: " << said[0];
     EXPECT_EQ(quake.records().size(), 2u);
