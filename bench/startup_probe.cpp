@@ -51,6 +51,9 @@ protected:
 
 int main(int argc, char *argv[])
 {
+#ifdef PROBE_TESSARO
+    ui::startLoadingFontConfiguration();
+#endif
     QApplication app(argc, argv);
 #ifdef PROBE_TESSARO
     QApplication::setApplicationName(QStringLiteral("Tessaro"));

@@ -12,6 +12,7 @@ int main(int argc, char *argv[])
     // reports, instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    ui::startLoadingFontConfiguration();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
