@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     QApplication::setFont(ui::designFont());
-    tessaro window;
+    tessaro window(nullptr, ui::Showing::BeforeControls);
 #else
     QWidget window;
     window.resize(433, 462);
@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
     exit.setGeometry(312, 432, 97, 25);
     QObject::connect(&exit, &QPushButton::clicked, &window, &QWidget::close);
 #endif
-    window.show();
+    window.show();  // (Tessaro's is shown already)
     window.windowHandle()->installEventFilter(new SayMappedOnFirstExpose(&app));
     return app.exec();
 }

@@ -18,7 +18,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     QApplication::setFont(ui::designFont());
 
-    tessaro window;
-    window.show();
+    // Shown before its controls are made, which the window manager's mapping
+    // of it then overlaps.
+    tessaro window(nullptr, ui::Showing::BeforeControls);
     return app.exec();
 }
