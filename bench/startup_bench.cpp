@@ -16,7 +16,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -114,7 +113,6 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
         return nullptr;
-        return session;
     }
 
     XSession(const XSession &) = delete;
@@ -245,7 +243,7 @@ int main(int argc, char *argv[])
 
     const Probe &tessaro = probes[0], &minimal = probes[1];
     std::printf("on %s, %d starts each, in turns\n", where.c_str(), runs);
-    std::printf("exec to main window mapped, median: Tessaro %.1f ms, %s %.1f ms, ratio %.2f (target at most 1.1)\n",
+    std::printf("exec to main window mapped and painted, median: Tessaro %.1f ms, %s %.1f ms, ratio %.2f (target at most 1.1)\n",
                 median(tessaro.times), minimal.title, median(minimal.times),
                 median(tessaro.times) / median(minimal.times));
     std::printf("  fastest: Tessaro %.1f ms, %s %.1f ms\n", *std::min_element(tessaro.times.begin(), tessaro.times.end()),
