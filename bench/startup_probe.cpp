@@ -1,38 +1,73 @@
-// One window, shown once: says "shown" on standard output as soon as the
-// event loop has shown it, then ends.  Built three times: with Tessaro's
-// main window, with a plain Qt window of the same size, and with that window
-// holding one line of text (which is what loading the fonts costs).
+// One window, started as the program starts it: says "mapped" on standard
+// output once the window is on screen with its contents drawn, then ends at
+// once (what tearing down costs is no part of starting).  "On screen" is the
+// first expose of the top-level window, which the X server sends after the
+// window manager has mapped it; the line is written after Qt has painted and
+// flushed the window in answer to that expose, so both probes count their
+// first paint.  Offscreen, the expose comes at show().
+//
+// Built twice with the same flags: with Tessaro's main window as main.cpp
+// makes it, and with a plain Qt window of the same size holding one push
+// button ("E&xit").
 
 #include <QApplication>
-#include <QLabel>
-#include <QTimer>
+#include <QEvent>
+#include <QMetaObject>
 #include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
+#include <cstdlib>
 
 #ifdef PROBE_TESSARO
 #include "design_font.h"
 #include "tessaro.h"
+#else
+#include <QPushButton>
 #endif
+
+namespace {
+
+class SayMappedOnFirstExpose : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+            // Queued: runs once this expose has been painted.
+            QMetaObject::invokeMethod(this, [] {
+                std::fputs("mapped\n", stdout);
+                std::fflush(stdout);
+                std::_Exit(0);
+            }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+}  // namespace
 
 int main(int argc, char *argv[])
 {
+#ifdef PROBE_TESSARO
+    ui::startLoadingFontConfiguration();
+#endif
     QApplication app(argc, argv);
 #ifdef PROBE_TESSARO
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
     QApplication::setFont(ui::designFont());
-    tessaro window;
+    tessaro window(nullptr, ui::Showing::BeforeControls);
 #else
     QWidget window;
     window.resize(433, 462);
-#ifdef PROBE_LABEL
-    QLabel label(QStringLiteral("Tessaro"), &window);
+    QPushButton exit(QStringLiteral("E&xit"), &window);
+    exit.setGeometry(312, 432, 97, 25);
+    QObject::connect(&exit, &QPushButton::clicked, &window, &QWidget::close);
 #endif
-#endif
-    window.show();
-    QTimer::singleShot(0, &app, [&app] {
-        std::fputs("shown\n", stdout);
-        std::fflush(stdout);
-        app.quit();
-    });
+    window.show();  // (Tessaro's is shown already)
+    window.windowHandle()->installEventFilter(new SayMappedOnFirstExpose(&app));
     return app.exec();
 }

@@ -15,12 +15,14 @@ int main(int argc, char *argv[])
     // reports, instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    ui::startLoadingFontConfiguration();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     QApplication::setFont(ui::designFont());
 
-    tessaro window;
-    window.show();
+    // Shown before its controls are made, which the window manager's mapping
+    // of it then overlaps.
+    tessaro window(nullptr, ui::Showing::BeforeControls);
     return app.exec();
 }

@@ -75,6 +75,9 @@ private:
     static constexpr int kCaptionPadding = 2;
 };
 
+// Wider and taller than any text a window of this program holds.
+constexpr int kUnbounded = 1 << 20;
+
 // A wrapped label drawn for a narrower font than the system has would lose
 // its last line; its letters are set a little closer (down to 90 %) instead.
 void fitTextToBox(QLabel *label)
@@ -83,7 +86,7 @@ void fitTextToBox(QLabel *label)
     QFont font = label->font();
     for (int spacing = 100; spacing >= 90; --spacing) {
         font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), 1 << 20), flags, label->text());
+        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), kUnbounded), flags, label->text());
         if (needed.height() <= label->height())
             break;
     }
@@ -168,7 +171,11 @@ QLabel *createLabel(QWidget *parent, const char *name, const QString &text, cons
     switch (layout) {
     case LabelLayout::OneLine:
     case LabelLayout::OneLineCentred: {
-        const QSize hint = label->sizeHint();
+        // What QLabel::sizeHint() gives a frameless label, from one layout
+        // of the text instead of its three (and without polishing it early).
+        const QSize hint = label->fontMetrics()
+                               .boundingRect(QRect(0, 0, kUnbounded, kUnbounded), Qt::AlignLeft, text)
+                               .size();
         label->setGeometry(geometry.left(), geometry.top(), hint.width(), std::max(geometry.height(), hint.height()));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         break;

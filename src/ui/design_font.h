@@ -10,6 +10,11 @@ namespace ui {
 // (metrically Arial), Arial, then the system's sans serif.
 QFont designFont();
 
+// Starts reading the system's font configuration on a thread of its own,
+// where it overlaps the connection to the display instead of following it.
+// Call it before the QApplication is made; designFont() waits for it.
+void startLoadingFontConfiguration();
+
 // The same, bold: frame captions.
 QFont designBoldFont();
 

@@ -11,9 +11,10 @@
 #include <QCloseEvent>
 #include <QPushButton>
 
-tessaro::tessaro(QWidget *parent) : QWidget(parent, ui::windowFlags(design::mainWindowDesign()))
+tessaro::tessaro(QWidget *parent, ui::Showing showing)
+    : QWidget(parent, ui::windowFlags(design::mainWindowDesign()))
 {
-    createControls();
+    createControls(showing);
     Form_Load();
 }
 
@@ -27,10 +28,10 @@ Form1 *tessaro::configureDialog() const { return m_configure; }
 
 frmhelp *tessaro::helpWindow() const { return m_help; }
 
-void tessaro::createControls()
+void tessaro::createControls(ui::Showing showing)
 {
     const design::WindowDesign &design = design::mainWindowDesign();
-    const ui::WindowControls controls(this, design);
+    const ui::WindowControls controls(this, design, showing);
     m_tabs = controls.at<ui::TabControl>("SSTab1");
     connect(controls.at<QPushButton>("cmdConfig"), &QPushButton::clicked, this, &tessaro::cmdConfig_Click);
     connect(controls.at<QPushButton>("cmdhelp"), &QPushButton::clicked, this, &tessaro::cmdhelp_Click);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "launch/launch_state.h"
+#include "window_renderer.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -19,7 +20,7 @@ class tessaro : public QWidget {
     Q_OBJECT
 
 public:
-    explicit tessaro(QWidget *parent = nullptr);
+    explicit tessaro(QWidget *parent = nullptr, ui::Showing showing = ui::Showing::ByCaller);
     ~tessaro() override;
 
     // The secondary windows while they exist (tests look at them).
@@ -30,7 +31,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void createControls();
+    void createControls(ui::Showing showing);
 
     void Form_Load();
     void cmdConfig_Click();

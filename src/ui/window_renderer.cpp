@@ -49,7 +49,7 @@ Qt::WindowFlags windowFlags(const design::WindowDesign &design)
     return flags;
 }
 
-WindowControls::WindowControls(QWidget *window, const design::WindowDesign &design)
+WindowControls::WindowControls(QWidget *window, const design::WindowDesign &design, Showing showing)
 {
     window->setObjectName(text(design.className));
     window->setWindowTitle(text(design.caption));
@@ -61,9 +61,19 @@ WindowControls::WindowControls(QWidget *window, const design::WindowDesign &desi
         window->resize(size);  // no layout: growing the window moves nothing
     if (!design.inTaskbar)
         window->installEventFilter(new OutOfTaskbar(window));
+    if (showing == Showing::BeforeControls)
+        window->show();  // Qt sends the request to map it at once
 
     for (const design::Control &control : design.controls)
         m_widgets.emplace(control.name, create(control, window, design));
+    // Controls made on a window already shown stay hidden until shown
+    // themselves; what stands on them follows.
+    if (showing == Showing::BeforeControls) {
+        for (const design::Control &control : design.controls) {
+            if (control.parent.empty())
+                at(control.name)->show();
+        }
+    }
 
     std::vector<QWidget *> chain;
     for (const design::Control *control : design.focusChain())

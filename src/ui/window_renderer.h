@@ -19,12 +19,19 @@ class TabControl;
 // The title-bar buttons and border of a window of this design.
 Qt::WindowFlags windowFlags(const design::WindowDesign &design);
 
+enum class Showing {
+    ByCaller,        // the window stays hidden until whoever made it shows it
+    BeforeControls,  // shown as soon as its frame is set up: the window manager
+                     // maps it while the controls are made, and the first
+                     // paint has them all
+};
+
 // The controls of one window, made from its design, found by their names.
 class WindowControls {
 public:
     // Gives `window` the design's name, caption, font and size, creates every
     // control, sets the keyboard order and puts the focus on its first control.
-    WindowControls(QWidget *window, const design::WindowDesign &design);
+    WindowControls(QWidget *window, const design::WindowDesign &design, Showing showing = Showing::ByCaller);
 
     QWidget *at(std::string_view name) const;
     template <typename T>

@@ -320,4 +320,25 @@ TEST_F(MainWindow, ExitClosesEverythingAndWritesNothing)
     EXPECT_EQ(readFile("tessaro.cfg"), before);
 }
 
+// The program shows its main window before making the controls: it must come
+// out as the window shown after them, every control where it was, shown or
+// hidden alike, the same picture and Exit focused.
+TEST(MainWindowShownFirst, MatchesTheWindowShownAfterItsControls)
+{
+    tessaro usual;
+    usual.show();
+    tessaro shownFirst(nullptr, ui::Showing::BeforeControls);
+    const QList<QWidget *> expected = usual.findChildren<QWidget *>(), actual = shownFirst.findChildren<QWidget *>();
+    ASSERT_EQ(actual.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(expected[i]->objectName().toStdString());
+        EXPECT_EQ(actual[i]->objectName(), expected[i]->objectName());
+        EXPECT_EQ(actual[i]->isVisible(), expected[i]->isVisible());
+        EXPECT_EQ(actual[i]->geometry(), expected[i]->geometry());
+    }
+    EXPECT_EQ(shownFirst.grab().toImage(), usual.grab().toImage());
+    showActive(shownFirst);
+    EXPECT_EQ(focusName(), "Command1");
+}
+
 }  // namespace
