@@ -6,7 +6,7 @@
 startDesktop() {
     local work=$1
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     pids+=($!)
     exec 3>&-  # nothing started later may hold it
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
