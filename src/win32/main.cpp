@@ -10,10 +10,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&classes);
 
-    win32::tessaro window;
+    win32::tessaro window(showCommand);
     if (!window.hwnd())
         return 1;
-    window.show(showCommand);
 
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -6,7 +6,7 @@
 
 namespace win32 {
 
-tessaro::tessaro() : TopLevelWindow(design::mainWindowDesign()) { load(nullptr); }
+tessaro::tessaro(int showCommand) : TopLevelWindow(design::mainWindowDesign()) { load(nullptr, showCommand); }
 
 tessaro::~tessaro()
 {

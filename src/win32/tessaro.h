@@ -15,8 +15,9 @@ namespace win32 {
 // and Help window, and the program's run: when it goes, the program ends.
 class tessaro : public TopLevelWindow {
 public:
-    // Loads the window, hidden; show() shows it.
-    tessaro();
+    // Loads the window, shown with `showCommand` (as WinMain is given it);
+    // hidden by default, for show() to show.
+    explicit tessaro(int showCommand = SW_HIDE);
     ~tessaro() override;
 
     void show(int showCommand);

@@ -63,7 +63,7 @@ SIZE TopLevelWindow::designSize(int dpi) const
     return windowSizeForClient({client.width, client.height}, style(), 0, dpi);
 }
 
-void TopLevelWindow::load(HWND owner)
+void TopLevelWindow::load(HWND owner, int showCommand)
 {
     const std::wstring className = widen(m_design.className);
     registerClass(className, &TopLevelWindow::windowProc);
@@ -77,9 +77,23 @@ void TopLevelWindow::load(HWND owner)
     const int dpi = windowDpi(m_hwnd);
     const SIZE size = designSize(dpi);
     ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A window to be shown at once is shown before its controls are made:
+    // it is on the screen sooner, and its first paint, which waits for the
+    // message loop, has them all.
+    const bool showFirst = showCommand != SW_HIDE;
+    if (showFirst)
+        ::ShowWindow(m_hwnd, showCommand);
     m_controls = std::make_unique<WindowControls>(m_hwnd, m_design, dpi);
     m_lastFocus = nullptr;
     Form_Load();
+    if (showFirst) {
+        // Activated while it had no control to take the focus.
+        if (::GetFocus() == m_hwnd) {
+            if (const HWND first = m_controls->firstInFocusOrder())
+                ::SetFocus(first);
+        }
+        ::UpdateWindow(m_hwnd);
+    }
 }
 
 void TopLevelWindow::present(HWND owner)

@@ -41,8 +41,9 @@ protected:
     // Loads the window if it is not (creating it hidden, with its controls,
     // then running Form_Load), shows it and brings it to the front.
     void present(HWND owner = nullptr);
-    // Creates the window, hidden, with its controls, then runs Form_Load.
-    void load(HWND owner);
+    // Creates the window with its controls, then runs Form_Load.  Unless
+    // `showCommand` is SW_HIDE, the window is shown that way first.
+    void load(HWND owner, int showCommand = SW_HIDE);
 
     // The window's load step, when its controls have just been made.
     virtual void Form_Load() {}

@@ -248,6 +248,8 @@ TEST_F(Windows, TabFollowsTabIndexOnEveryTab)
                "cmd27603", "cmd27602", "cmd27601", "cmd27600"}},
         {'i', {}},
     };
+    // Shown as Tessaro.exe shows it, before its controls are made.
+    window = std::make_unique<win32::tessaro>(SW_SHOWNORMAL);
     showMain();
     EXPECT_EQ(focusName(*window), "Command1");
     BYTE keys[256]{};
