@@ -12,8 +12,10 @@ ServerCommand composeCommand(const LaunchEntry &entry, std::string_view quakeDir
     if (entry.form == CommandForm::GameDirectory) {
         command.arguments = " +gamedir ";
         command.arguments += gameDirectory;
-        if (!gameDirectory.empty())
-            command.shortName += " " + std::string(gameDirectory);
+        if (!gameDirectory.empty()) {
+            command.shortName += ' ';
+            command.shortName += gameDirectory;
+        }
     }
     command.arguments += " -port " + std::to_string(entry.port);
     return command;
