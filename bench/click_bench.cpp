@@ -2,8 +2,8 @@
 // click after another: how long each launch button's handler holds the
 // window, with a trivial qwsv (/bin/true) in a scratch Quake directory.
 
-#include "design_font.h"
-#include "tessaro.h"
+#include "ui/main_window.h"
+#include "ui/stand_in_font.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     std::ofstream(scratch / "tessaro.cfg") << (scratch / "quake").string() << ",tf,ctf,d1,d2,d3,d4,ra,rq\r\n";
     fs::current_path(scratch);
 
-    tessaro window;
+    ui::MainWindow window;
     window.show();
     QApplication::processEvents();
 

@@ -9,9 +9,9 @@
 // against a target.  Needs the ports of the 46 buttons free.
 
 #include "launch/launch_state.h"
-#include "quake_directory.h"
-#include "started_servers.h"
-#include "status_query.h"
+#include "demo_quake/quake_directory.h"
+#include "qwserver/started_servers.h"
+#include "qwserver/status_query.h"
 
 #include <algorithm>
 #include <array>

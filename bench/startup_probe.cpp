@@ -20,8 +20,8 @@
 #include <cstdlib>
 
 #ifdef PROBE_TESSARO
-#include "design_font.h"
-#include "tessaro.h"
+#include "ui/application.h"
+#include "ui/main_window.h"
 #else
 #include <QPushButton>
 #endif
@@ -52,14 +52,12 @@ protected:
 int main(int argc, char *argv[])
 {
 #ifdef PROBE_TESSARO
-    ui::startLoadingFontConfiguration();
+    ui::prepareProcess();
 #endif
     QApplication app(argc, argv);
 #ifdef PROBE_TESSARO
-    QApplication::setApplicationName(QStringLiteral("Tessaro"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
-    QApplication::setFont(ui::designFont());
-    tessaro window(nullptr, ui::Showing::BeforeControls);
+    ui::setUpApplication();
+    ui::MainWindow window(ui::Showing::BeforeControls);
 #else
     QWidget window;
     window.resize(433, 462);

@@ -9,9 +9,9 @@
 // bare_label.exe, bare_cc6.exe and the stand-in record_child.exe are found
 // beside it)
 
-#include "platform/win_text.h"
-#include "tessaro.h"
-#include "win_support.h"
+#include "win_api/text.h"
+#include "win32/main_window.h"
+#include "support/windows/win_support.h"
 
 #include <algorithm>
 #include <chrono>
@@ -138,7 +138,7 @@ int main(int argc, char *argv[])
     quake.setMode("exit");
     testing_support::writeFile(quake.file("tessaro.cfg"),
                                quake.quakeDirectory() + ",fortress,ctf,duel1,duel2,duel3,duel4,arena,requiem\r\n");
-    const std::wstring root = platform::widen(quake.root());
+    const std::wstring root = win_api::widen(quake.root());
 
     // Tessaro.exe first, then what it is measured against, in turns.
     struct Program {
@@ -172,7 +172,7 @@ int main(int argc, char *argv[])
     }
 
     const testing_support::ScopedCurrentDirectory cd(quake.root());
-    win32::tessaro window;
+    win32::MainWindow window;
     window.show(SW_SHOWNOACTIVATE);
     window.controls()->showTab(design::OtherModsTab);
     const HWND port = window.at("cmd27601");
@@ -183,7 +183,7 @@ int main(int argc, char *argv[])
         ::SendMessageW(port, BM_CLICK, 0, 0);
         const double ours = milliseconds(start);
         const bool clicked = waitForRecords(quake, ++started);
-        const double theirs = bareStart(platform::widen(quake.quakeDirectory()));
+        const double theirs = bareStart(win_api::widen(quake.quakeDirectory()));
         if (!clicked || theirs < 0 || !waitForRecords(quake, ++started)) {
             std::fprintf(stderr, "a stand-in server did not start\n");
             return 1;

@@ -57,9 +57,11 @@ WindowDesign makeConfigureDialog()
                                    .layout = LabelLayout::OneLine, .settingsSlot = row.slot});
     }
     window.controls.push_back({.name = "Command2", .kind = ControlKind::PushButton, .text = "&Apply",
-                               .rect = {2160, 4680, 1335, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 3});
+                               .rect = {2160, 4680, 1335, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 3,
+                               .onClick = Handler::ApplyDirectories});
     window.controls.push_back({.name = "Command1", .kind = ControlKind::PushButton, .text = "&Close",
-                               .rect = {2160, 5160, 1335, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 2});
+                               .rect = {2160, 5160, 1335, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 2,
+                               .onClick = Handler::HideWindow});
     return window;
 }
 

@@ -66,7 +66,8 @@ WindowDesign makeHelpWindow()
                                    .layout = LabelLayout::WrappedLeft});
     }
     window.controls.push_back({.name = "Command1", .kind = ControlKind::PushButton, .text = "&Close",
-                               .rect = {2520, 6360, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 6});
+                               .rect = {2520, 6360, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 6,
+                               .onClick = Handler::HideWindow});
     return window;
 }
 

@@ -1,4 +1,5 @@
 #include "design/product.h"
+#include "design/version.h"
 #include "design/window_design.h"
 
 #include <array>
@@ -21,7 +22,7 @@ struct TitleLine {
 const std::array<TitleLine, 9> kTitleLines{{
     {"Label1", MainTab, "Tessaro", {2040, 615, 2130, 195}},
     {"Label2", MainTab, kAuthorCredit, {2355, 855, 1425, 195}},
-    {"Label3", MainTab, "Version 1.2", {2700, 1095, 825, 195}},
+    {"Label3", MainTab, "Version " TESSARO_RELEASE, {2700, 1095, 825, 195}},
     {"Label4", MainTab, "Copyright (C) 2026 the Tessaro author.  All rights reserved.", {375, 1335, 5505, 195}},
     {"Label5", MainTab, kContactAddress, {2085, 1575, 1995, 195}},
     {"Label6", MainTab, kHomePage, {1485, 1815, 3135, 195}},
@@ -83,10 +84,12 @@ const std::vector<InfoFrame> kInfoFrames{
       {"Label11", kContactAddress, {2040, 1200, 1965, 195}, LabelLayout::OneLine}}},
 };
 
-// Where each launch group's frame and buttons stand, in the catalogue's
-// group order.  Buttons fill the columns top to bottom in rising port order.
+// The frame of each launch group, named by the game type whose servers its
+// buttons start.  Buttons fill the columns top to bottom in rising port order.
 struct LaunchFrame {
     const char *name;
+    launch::GameType gameType;
+    const char *caption;
     MainWindowTab tab;
     Twips rect;
     std::vector<int> columnLefts;
@@ -101,16 +104,16 @@ constexpr int kLaunchButtonHeight = 375;
 const std::vector<int> kTwoRows{480, 960};
 
 const std::array<LaunchFrame, launch::kLaunchGroups.size()> kLaunchFrames{{
-    {"Frame12", DmTab, {120, 1080, 6015, 1815}, {840, 3480}, {480, 1080}, 15, -1},   // Standard DeathMatch
-    {"Frame15", DmTab, {120, 3360, 6015, 1695}, {840, 3480}, kTwoRows, 82, -1},      // Requiem
-    {"Frame3", DuelTab, {240, 480, 3615, 5535}, {240, 2040},
-     {480, 960, 1440, 1920, 2400, 2880, 3360, 3840, 4320, 4800}, 55, -1},            // One-on-One
-    {"Frame4", DuelTab, {4200, 480, 1815, 1695}, {240}, kTwoRows, 34, -1},           // Two-on-Two
-    {"Frame5", DuelTab, {4200, 2400, 1815, 1695}, {240}, kTwoRows, 31, -1},          // Three-on-Three
-    {"Frame9", DuelTab, {4200, 4320, 1815, 1695}, {240}, kTwoRows, 28, -1},          // Four-on-Four
-    {"Frame10", OtherModsTab, {120, 600, 6015, 1695}, {960, 3600}, kTwoRows, 25, -1},  // TeamFortress
-    {"Frame11", OtherModsTab, {120, 2400, 6015, 1695}, {960, 3600}, kTwoRows, 20, -1}, // Capture the Flag
-    {"Frame14", OtherModsTab, {120, 4200, 6015, 1695}, {960, 3600}, kTwoRows, 5, 1},   // Rocket Arena
+    {"Frame12", 1, "Standard DeathMatch", DmTab, {120, 1080, 6015, 1815}, {840, 3480}, {480, 1080}, 15, -1},
+    {"Frame15", 9, "Requiem", DmTab, {120, 3360, 6015, 1695}, {840, 3480}, kTwoRows, 82, -1},
+    {"Frame3", 4, "One-on-One", DuelTab, {240, 480, 3615, 5535}, {240, 2040},
+     {480, 960, 1440, 1920, 2400, 2880, 3360, 3840, 4320, 4800}, 55, -1},
+    {"Frame4", 5, "Two-on-Two", DuelTab, {4200, 480, 1815, 1695}, {240}, kTwoRows, 34, -1},
+    {"Frame5", 6, "Three-on-Three", DuelTab, {4200, 2400, 1815, 1695}, {240}, kTwoRows, 31, -1},
+    {"Frame9", 7, "Four-on-Four", DuelTab, {4200, 4320, 1815, 1695}, {240}, kTwoRows, 28, -1},
+    {"Frame10", 2, "TeamFortress", OtherModsTab, {120, 600, 6015, 1695}, {960, 3600}, kTwoRows, 25, -1},
+    {"Frame11", 3, "Capture the Flag", OtherModsTab, {120, 2400, 6015, 1695}, {960, 3600}, kTwoRows, 20, -1},
+    {"Frame14", 8, "Rocket Arena", OtherModsTab, {120, 4200, 6015, 1695}, {960, 3600}, kTwoRows, 5, 1},
 }};
 
 void addTitleLines(std::vector<Control> &controls)
@@ -135,12 +138,10 @@ void addInfoFrames(std::vector<Control> &controls)
 
 void addLaunchFrames(std::vector<Control> &controls)
 {
-    for (std::size_t group = 0; group < kLaunchFrames.size(); ++group) {
-        const LaunchFrame &frame = kLaunchFrames[group];
-        controls.push_back({.name = frame.name, .kind = ControlKind::Frame,
-                            .text = std::string(launch::kLaunchGroups[group].caption), .rect = frame.rect,
+    for (const LaunchFrame &frame : kLaunchFrames) {
+        controls.push_back({.name = frame.name, .kind = ControlKind::Frame, .text = frame.caption, .rect = frame.rect,
                             .parent = kTabControlName, .tab = frame.tab});
-        const auto entries = launch::entriesOfGroup(static_cast<int>(group));
+        const auto entries = launch::entriesOfGameType(frame.gameType);
         const std::size_t rows = frame.rowTops.size();
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const launch::LaunchEntry &entry = entries[i];
@@ -150,7 +151,7 @@ void addLaunchFrames(std::vector<Control> &controls)
                                          kLaunchButtonWidth, kLaunchButtonHeight},
                                 .parent = frame.name, .tab = frame.tab,
                                 .tabIndex = frame.firstTabIndex + frame.tabIndexStep * static_cast<int>(i),
-                                .launchEntry = &entry});
+                                .onClick = Handler::LaunchServer, .launchEntry = &entry});
         }
     }
 }
@@ -176,13 +177,16 @@ WindowDesign makeMainWindow()
     addInfoFrames(controls);
     addLaunchFrames(controls);
     controls.push_back({.name = "cmdConfig", .kind = ControlKind::PushButton, .text = "&Configure",
-                        .rect = {360, 6480, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 1});
+                        .rect = {360, 6480, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 1,
+                        .onClick = Handler::ShowConfigure});
     controls.push_back({.name = "cmdhelp", .kind = ControlKind::PushButton, .text = "&Help",
-                        .rect = {2520, 6480, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 2});
+                        .rect = {2520, 6480, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 2,
+                        .onClick = Handler::ShowHelp});
     // Exit is first in the keyboard order although it stands rightmost, so
     // it holds the focus when the window opens.
     controls.push_back({.name = "Command1", .kind = ControlKind::PushButton, .text = "E&xit",
-                        .rect = {4680, 6480, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 0});
+                        .rect = {4680, 6480, 1455, 375}, .parent = {}, .tab = kNoTab, .tabIndex = 0,
+                        .onClick = Handler::EndProgram});
     return window;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// The three windows as data: every control's name, kind, text, place and
-// keyboard order, read by each platform's renderer.  Nothing here knows a
-// toolkit; a caption or a position changed here changes every front end.
+// The three windows as data: every control's name, kind, text, place,
+// keyboard order and the handler its click runs, read by each platform's
+// renderer.  Nothing here knows a toolkit; a caption or a position changed
+// here changes every front end.
 
 #include "design/twips.h"
 #include "launch/catalogue.h"
@@ -27,6 +28,18 @@ enum class LabelLayout {
     WrappedCentred,   // likewise, each line centred
 };
 
+// What pressing a push button runs; the window's behaviour (design/form.h)
+// dispatches on it.
+enum class Handler {
+    None,
+    LaunchServer,      // the 46 launch buttons: start the server of their catalogue entry
+    ShowConfigure,     // cmdConfig
+    ShowHelp,          // cmdhelp
+    EndProgram,        // the main window's Exit
+    ApplyDirectories,  // the Configure dialog's Apply
+    HideWindow,        // the secondary windows' Close
+};
+
 // The tabs of the main window's tab control, in their order.
 enum MainWindowTab { MainTab, DmTab, DuelTab, OtherModsTab, MoreInfoTab };
 
@@ -45,6 +58,7 @@ struct Control {
     int tabIndex = kNoTabIndex;  // the keyboard order over the whole window
     LabelLayout layout = LabelLayout::OneLine;  // labels only
     int settingsSlot = 0;                       // text boxes: the settings slot they edit, 1 to 9
+    Handler onClick = Handler::None;            // push buttons
     const launch::LaunchEntry *launchEntry = nullptr;  // launch buttons: what they start
 
     bool takesFocus() const;

@@ -4,12 +4,12 @@
 
 namespace launch {
 
-std::span<const LaunchEntry> entriesOfGroup(int groupIndex)
+std::span<const LaunchEntry> entriesOfGameType(GameType gameType)
 {
     const auto first = std::find_if(kLaunchCatalogue.begin(), kLaunchCatalogue.end(),
-                                    [&](const LaunchEntry &e) { return e.groupIndex == groupIndex; });
+                                    [&](const LaunchEntry &e) { return e.gameType == gameType; });
     const auto last = std::find_if(first, kLaunchCatalogue.end(),
-                                   [&](const LaunchEntry &e) { return e.groupIndex != groupIndex; });
+                                   [&](const LaunchEntry &e) { return e.gameType != gameType; });
     return {first, last};
 }
 

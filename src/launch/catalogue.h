@@ -1,7 +1,9 @@
 #pragma once
 
 // Which launch button starts which server: nine groups, one per game type,
-// 46 buttons, each named after and captioned with the port it serves.
+// 46 buttons, each named after the port it serves.  Only what launching
+// needs; where a button stands and what its frame says is the window's
+// (src/design/main_window.cpp).
 
 #include <array>
 #include <cstdint>
@@ -19,9 +21,7 @@ enum class CommandForm {
 };
 
 struct LaunchGroup {
-    std::string_view caption;     // the frame's caption
-    std::string_view tabCaption;  // the tab the frame stands on, with its access key
-    GameType gameType;
+    GameType gameType;  // also names the group: each game type has one
     CommandForm form;
     int firstPort;
     int buttonCount;
@@ -30,9 +30,6 @@ struct LaunchGroup {
 struct LaunchEntry {
     std::array<char, 8> name{};  // "cmd" and the five digits of the port
     int port = 0;
-    int groupIndex = 0;          // into launchGroups()
-    std::string_view groupCaption;
-    std::string_view tabCaption;
     GameType gameType = 0;
     CommandForm form = CommandForm::Plain;
 
@@ -41,17 +38,17 @@ struct LaunchEntry {
 
 inline constexpr int kLaunchButtonCount = 46;
 
-// In the order of the design's table; each group's ports are consecutive.
+// Each group's ports are consecutive.
 inline constexpr std::array<LaunchGroup, 9> kLaunchGroups{{
-    {"Standard DeathMatch", "&DM", 1, CommandForm::Plain, 27500, 4},
-    {"Requiem", "&DM", 9, CommandForm::GameDirectory, 27900, 4},
-    {"One-on-One", "D&uel", 4, CommandForm::GameDirectory, 27400, 20},
-    {"Two-on-Two", "D&uel", 5, CommandForm::GameDirectory, 27420, 2},
-    {"Three-on-Three", "D&uel", 6, CommandForm::GameDirectory, 27422, 2},
-    {"Four-on-Four", "D&uel", 7, CommandForm::GameDirectory, 27424, 2},
-    {"TeamFortress", "&Other Mods", 2, CommandForm::GameDirectory, 27600, 4},
-    {"Capture the Flag", "&Other Mods", 3, CommandForm::GameDirectory, 27700, 4},
-    {"Rocket Arena", "&Other Mods", 8, CommandForm::GameDirectory, 27800, 4},
+    {1, CommandForm::Plain, 27500, 4},           // Standard DeathMatch
+    {9, CommandForm::GameDirectory, 27900, 4},   // Requiem
+    {4, CommandForm::GameDirectory, 27400, 20},  // One-on-One
+    {5, CommandForm::GameDirectory, 27420, 2},   // Two-on-Two
+    {6, CommandForm::GameDirectory, 27422, 2},   // Three-on-Three
+    {7, CommandForm::GameDirectory, 27424, 2},   // Four-on-Four
+    {2, CommandForm::GameDirectory, 27600, 4},   // TeamFortress
+    {3, CommandForm::GameDirectory, 27700, 4},   // Capture the Flag
+    {8, CommandForm::GameDirectory, 27800, 4},   // Rocket Arena
 }};
 
 namespace detail {
@@ -59,17 +56,13 @@ constexpr std::array<LaunchEntry, kLaunchButtonCount> buildCatalogue()
 {
     std::array<LaunchEntry, kLaunchButtonCount> entries{};
     std::size_t next = 0;
-    for (std::size_t g = 0; g < kLaunchGroups.size(); ++g) {
-        const LaunchGroup &group = kLaunchGroups[g];
+    for (const LaunchGroup &group : kLaunchGroups) {
         for (int i = 0; i < group.buttonCount; ++i) {
             LaunchEntry &entry = entries.at(next++);
             entry.port = group.firstPort + i;
             entry.name = {'c', 'm', 'd'};
             for (int digit = 7, rest = entry.port; digit >= 3; --digit, rest /= 10)
                 entry.name[static_cast<std::size_t>(digit)] = static_cast<char>('0' + rest % 10);
-            entry.groupIndex = static_cast<int>(g);
-            entry.groupCaption = group.caption;
-            entry.tabCaption = group.tabCaption;
             entry.gameType = group.gameType;
             entry.form = group.form;
         }
@@ -83,8 +76,8 @@ constexpr std::array<LaunchEntry, kLaunchButtonCount> buildCatalogue()
 // All 46 launch buttons, group by group in rising port order.
 inline constexpr std::array<LaunchEntry, kLaunchButtonCount> kLaunchCatalogue = detail::buildCatalogue();
 
-// The entries of one group, in rising port order.
-std::span<const LaunchEntry> entriesOfGroup(int groupIndex);
+// The entries of the group of one game type, in rising port order.
+std::span<const LaunchEntry> entriesOfGameType(GameType gameType);
 
 // The entry whose button has this name ("cmd27601"), or nullptr.
 const LaunchEntry *findEntry(std::string_view buttonName);

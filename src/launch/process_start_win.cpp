@@ -1,6 +1,6 @@
 #include "launch/process_start.h"
 
-#include "platform/win_text.h"
+#include "win_api/text.h"
 
 #include <string>
 #include <vector>
@@ -11,9 +11,9 @@ namespace launch {
 
 namespace {
 
-using platform::narrow;
-using platform::systemMessage;
-using platform::widen;
+using win_api::narrow;
+using win_api::systemMessage;
+using win_api::widen;
 
 bool isDirectory(const std::wstring &path)
 {
@@ -61,7 +61,7 @@ StartResult startServer(const ServerCommand &command)
     // The server runs in the Quake directory so that it finds its game data
     // wherever the launcher was started from.
     const std::wstring directory =
-        platform::fullPath(command.quakeDirectory.empty() ? L"\\" : widen(command.quakeDirectory));
+        win_api::fullPath(command.quakeDirectory.empty() ? L"\\" : widen(command.quakeDirectory));
     result.workingDirectory = narrow(directory);
 
     // No Windows path holds a double quote, and one here would end the quotes below early.

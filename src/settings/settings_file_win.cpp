@@ -1,7 +1,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_file_common.h"
 
-#include "platform/win_text.h"
+#include "win_api/text.h"
 
 #include <utility>
 
@@ -11,9 +11,9 @@ namespace settings {
 
 namespace {
 
-using platform::narrow;
-using platform::systemMessage;
-using platform::widen;
+using win_api::narrow;
+using win_api::systemMessage;
+using win_api::widen;
 
 class Handle {
 public:
@@ -99,7 +99,7 @@ Directories fromFileEncoding(const Directories &directories)
     return converted;
 }
 
-std::string displayPath(const std::string &path) { return narrow(platform::fullPath(widen(path))); }
+std::string displayPath(const std::string &path) { return narrow(win_api::fullPath(widen(path))); }
 
 std::wstring directoryOf(const std::wstring &path)
 {
@@ -146,7 +146,7 @@ std::optional<std::string> encodingProblem(std::string_view value)
     if (ascii)
         return std::nullopt;  // every ANSI code page has ASCII
 
-    const std::optional<std::wstring> text = platform::widenExactly(value);
+    const std::optional<std::wstring> text = win_api::widenExactly(value);
     if (!text)
         return "is not UTF-8 text";
     if (toAnsi(*text))
@@ -218,7 +218,7 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
 {
     WriteResult result;
     result.path = displayPath(path);
-    const std::wstring target = platform::fullPath(widen(path));
+    const std::wstring target = win_api::fullPath(widen(path));
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     result.previousFileKept = attributes != INVALID_FILE_ATTRIBUTES;  // no failure below touches it
 

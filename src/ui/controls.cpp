@@ -1,6 +1,6 @@
-#include "controls.h"
+#include "ui/controls.h"
 
-#include "design_font.h"
+#include "ui/stand_in_font.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>

@@ -3,6 +3,7 @@
 // Builds the controls of the three windows: every control at a fixed place
 // in the design font, with the keyboard behaviour of the program's buttons.
 
+#include "design/twips.h"
 #include "design/window_design.h"
 
 #include <QRect>
@@ -17,6 +18,14 @@ class QPushButton;
 class QWidget;
 
 namespace ui {
+
+// The layout's twips as a Qt rectangle at 96 dots per inch: Qt's high-DPI
+// scaling then keeps the whole layout proportional.
+inline QRect toPixels(const design::Twips &twips)
+{
+    const design::PixelRect rect = twips.toPixels();
+    return QRect(rect.left, rect.top, rect.width, rect.height);
+}
 
 // A group box with a bold caption; what it holds stays in the regular font.
 QGroupBox *createFrame(QWidget *parent, const char *name, const QString &caption, const QRect &geometry);

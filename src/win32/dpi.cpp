@@ -1,4 +1,4 @@
-#include "dpi.h"
+#include "win32/dpi.h"
 
 namespace win32 {
 

@@ -1,7 +1,7 @@
 // Tessaro.exe: the main window and the message loop.  Everything else is in
 // the tessaro_win32 library, which the tests drive in-process.
 
-#include "tessaro.h"
+#include "win32/main_window.h"
 
 #include <commctrl.h>
 
@@ -10,7 +10,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&classes);
 
-    win32::tessaro window(showCommand);
+    win32::MainWindow window(showCommand);
     if (!window.hwnd())
         return 1;
 

@@ -1,7 +1,7 @@
-#include "top_level_window.h"
+#include "win32/top_level_window.h"
 
-#include "dpi.h"
-#include "platform/win_text.h"
+#include "win32/dpi.h"
+#include "win_api/text.h"
 
 #include <commctrl.h>
 
@@ -9,7 +9,7 @@ namespace win32 {
 
 namespace {
 
-using platform::widen;
+using win_api::widen;
 
 void registerClass(const std::wstring &name, WNDPROC procedure)
 {
@@ -32,7 +32,10 @@ bool isPushButton(HWND hwnd)
 
 }  // namespace
 
-TopLevelWindow::TopLevelWindow(const design::WindowDesign &design) : m_design(design) {}
+TopLevelWindow::TopLevelWindow(const design::WindowDesign &design, MakeForm makeForm)
+    : m_design(design), m_makeForm(std::move(makeForm))
+{
+}
 
 TopLevelWindow::~TopLevelWindow()
 {
@@ -83,9 +86,10 @@ void TopLevelWindow::load(HWND owner, int showCommand)
     const bool showFirst = showCommand != SW_HIDE;
     if (showFirst)
         ::ShowWindow(m_hwnd, showCommand);
-    m_controls = std::make_unique<WindowControls>(m_hwnd, m_design, dpi);
+    m_controls = std::make_unique<ChildWindows>(m_hwnd, m_design, dpi);
     m_lastFocus = nullptr;
-    Form_Load();
+    m_form = m_makeForm(*this);
+    m_form->Form_Load();
     if (showFirst) {
         // Activated while it had no control to take the focus.
         if (::GetFocus() == m_hwnd) {
@@ -96,7 +100,7 @@ void TopLevelWindow::load(HWND owner, int showCommand)
     }
 }
 
-void TopLevelWindow::present(HWND owner)
+void TopLevelWindow::presentWindow(HWND owner)
 {
     if (!m_hwnd)
         load(owner);
@@ -104,7 +108,7 @@ void TopLevelWindow::present(HWND owner)
         return;
     ::ShowWindow(m_hwnd, ::IsIconic(m_hwnd) ? SW_RESTORE : SW_SHOW);
     ::SetForegroundWindow(m_hwnd);
-    shown();
+    m_form->shown();
 }
 
 void TopLevelWindow::unload()
@@ -113,10 +117,35 @@ void TopLevelWindow::unload()
         ::DestroyWindow(m_hwnd);
 }
 
+std::string TopLevelWindow::boxText(const design::Control &box) const
+{
+    const HWND edit = at(box.name);
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return win_api::narrow(text);
+}
+
+void TopLevelWindow::setBoxText(const design::Control &box, const std::string &text)
+{
+    ::SetWindowTextW(at(box.name), widen(text).c_str());
+}
+
+void TopLevelWindow::focusControl(const design::Control &control) { ::SetFocus(at(control.name)); }
+
+void TopLevelWindow::selectTab(int tab) { m_controls->showTab(tab); }
+
+void TopLevelWindow::hideWindow() { ::ShowWindow(m_hwnd, SW_HIDE); }
+
+void TopLevelWindow::warn(const design::Message &message)
+{
+    const std::wstring text = widen(message.text + "\n\n" + message.advice);
+    ::MessageBoxW(m_hwnd, text.c_str(), L"Tessaro", MB_OK | MB_ICONWARNING);
+}
+
 void TopLevelWindow::press(HWND button)
 {
     if (const design::Control *control = m_controls->controlOf(button))
-        clicked(*control);
+        m_form->click(*control);
 }
 
 void TopLevelWindow::rescale(int dpi, const RECT &suggested)
@@ -158,7 +187,7 @@ LRESULT TopLevelWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) == BN_CLICKED && lParam && m_controls) {
             if (const design::Control *control = m_controls->controlWithId(LOWORD(wParam))) {
                 if (control->kind == design::ControlKind::PushButton)
-                    clicked(*control);
+                    m_form->click(*control);
             }
         }
         return 0;
@@ -189,7 +218,8 @@ LRESULT TopLevelWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
             rescale(HIWORD(wParam), *reinterpret_cast<const RECT *>(lParam));
         return 0;
     case WM_CLOSE:
-        closeRequested();
+        // The title bar's close box, the system menu's Close, Alt+F4.
+        unload();
         return 0;
     default:
         break;
@@ -231,7 +261,7 @@ bool TopLevelWindow::handleOwnKey(const MSG &message)
         }
     }
     if (message.message == WM_SYSCHAR) {
-        const WindowControls::AccessKey key = m_controls->accessKey(static_cast<wchar_t>(message.wParam));
+        const ChildWindows::AccessKey key = m_controls->accessKey(static_cast<wchar_t>(message.wParam));
         if (key.tab != design::kNoTab) {
             m_controls->showTab(key.tab);
             return true;
@@ -243,6 +273,11 @@ bool TopLevelWindow::handleOwnKey(const MSG &message)
         }
     }
     return false;
+}
+
+SecondaryWindow::SecondaryWindow(const design::SecondaryForm &form, HWND owner)
+    : TopLevelWindow(form.design, form.make), m_owner(owner)
+{
 }
 
 }  // namespace win32

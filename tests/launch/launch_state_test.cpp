@@ -1,5 +1,5 @@
 #include "launch/launch_state.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

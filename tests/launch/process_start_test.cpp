@@ -1,6 +1,6 @@
 #include "launch/launch_state.h"
 #include "launch/process_start.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include "launch/launch_state.h"
 #include "launch/process_start.h"
-#include "platform/win_text.h"
-#include "win_support.h"
+#include "win_api/text.h"
+#include "support/windows/win_support.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +30,15 @@ protected:
         return quake.start(composeCommand(*findEntry(button), quakeDirectory, gameDirectory));
     }
 
-    ChildRecord startAndRecord(FakeQuake &fixture, const ServerCommand &command)
+    ServerRecord startAndRecord(FakeQuake &fixture, const ServerCommand &command)
     {
         const StartResult result = fixture.start(command);
         EXPECT_TRUE(result.started) << result.reason;
         auto record = fixture.waitForRecord(result.processId);
         EXPECT_TRUE(record) << "the server wrote no record";
-        return record.value_or(ChildRecord{});
+        return record.value_or(ServerRecord{});
     }
-    ChildRecord startAndRecord(std::string_view button, const std::string &gameDirectory)
+    ServerRecord startAndRecord(std::string_view button, const std::string &gameDirectory)
     {
         return startAndRecord(quake, composeCommand(*findEntry(button), quake.quakeDirectory(), gameDirectory));
     }
@@ -66,7 +66,7 @@ TEST_F(ProcessStartWin, TheLineReachesTheServerAsComposedWithTheProgramQuoted)
         SCOPED_TRACE(c.name);
         const ServerCommand command =
             composeCommand(*findEntry(c.button), c.fixture.quakeDirectory() + c.quakeSuffix, c.gameDirectory);
-        const ChildRecord record = startAndRecord(c.fixture, command);
+        const ServerRecord record = startAndRecord(c.fixture, command);
         EXPECT_EQ(record.field("line"), expectedLine(command));
 
         // The server's C runtime splits the line as splitArguments() says.
@@ -81,7 +81,7 @@ TEST_F(ProcessStartWin, TheLineReachesTheServerAsComposedWithTheProgramQuoted)
 
 TEST_F(ProcessStartWin, TheServerIsAskedToOpenMinimisedWithoutTakingTheFocus)
 {
-    const ChildRecord record = startAndRecord("cmd27601", "fortress");
+    const ServerRecord record = startAndRecord("cmd27601", "fortress");
     EXPECT_EQ(record.field("use_show_window"), "1");
     EXPECT_EQ(record.field("show_window"), std::to_string(SW_SHOWMINNOACTIVE));
 }
@@ -90,7 +90,7 @@ TEST_F(ProcessStartWin, TheServerHasAConsoleOfItsOwnMinimisedAndNotInTheForegrou
 {
     if (!haveDisplay())
         GTEST_SKIP() << "Wine makes console windows only with an X display (run under xvfb-run)";
-    const ChildRecord record = startAndRecord("cmd27601", "fortress");
+    const ServerRecord record = startAndRecord("cmd27601", "fortress");
     EXPECT_EQ(record.field("console_processes"), "1");  // not the launcher's console
     ASSERT_EQ(record.field("console_window"), "1");
     EXPECT_EQ(record.field("iconic"), "1");
@@ -163,7 +163,7 @@ TEST_F(ProcessStartWin, ABlankInTheQuakeDirectoryCannotRunAnotherProgram)
     FakeQuake blank("some dir");
     copyFile(recordChildPath(), blank.file("some.exe"));
     const ServerCommand command = composeCommand(*findEntry("cmd27601"), blank.quakeDirectory(), "fortress");
-    const ChildRecord record = startAndRecord(blank, command);
+    const ServerRecord record = startAndRecord(blank, command);
     EXPECT_EQ(record.field("exe"), blank.quakeDirectory() + "\\qwsv.exe");
     EXPECT_EQ(record.field("line"), expectedLine(command));
     ::Sleep(200);  // a decoy started as well would have written its record by now
@@ -216,7 +216,7 @@ TEST_F(ProcessStartWin, AButtonReadsTheSettingsAndStartsItsServer)
     quake.select();
     LaunchOutcome outcome = launchServer(state, *findEntry("cmd27601"));
     if (outcome.status == LaunchStatus::StartFailed && underWine()
-        && outcome.start.reason.find(platform::systemMessage(ERROR_INTERNAL_ERROR)) != std::string::npos)
+        && outcome.start.reason.find(win_api::systemMessage(ERROR_INTERNAL_ERROR)) != std::string::npos)
         outcome = launchServer(state, *findEntry("cmd27601"));  // see startServerForTest()
     quake.adopt(outcome.start.processId);
     ASSERT_EQ(outcome.status, LaunchStatus::Started) << outcome.start.reason;

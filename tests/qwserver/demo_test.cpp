@@ -2,13 +2,13 @@
 // in: the current one where settings or a Quake directory are, a demo Quake
 // directory with real servers for everybody else.
 
-#include "expected_game_directory.h"
+#include "qwserver/expected_game_directory.h"
 #include "launch/launch_state.h"
-#include "quakestat.h"
-#include "run_program.h"
-#include "started_servers.h"
-#include "status_query.h"
-#include "test_support.h"
+#include "qwserver/quakestat.h"
+#include "demo_quake/run_program.h"
+#include "qwserver/started_servers.h"
+#include "qwserver/status_query.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -69,8 +69,8 @@ TEST(DemoQuake, TheFirstClickOnAnyGroupStartsARealServerAndAChangedDemoIsKept)
     const TempDir root;
     const std::string demo = root.file("demo");
     std::vector<int> ports;
-    for (std::size_t group = 0; group < kLaunchGroups.size(); ++group)
-        ports.push_back(entriesOfGroup(static_cast<int>(group)).front().port);
+    for (const LaunchGroup &group : kLaunchGroups)
+        ports.push_back(group.firstPort);
     if (const auto problem = busyPortsProblem(ports))
         FAIL() << *problem;
 
@@ -83,8 +83,8 @@ TEST(DemoQuake, TheFirstClickOnAnyGroupStartsARealServerAndAChangedDemoIsKept)
         const settings::ReadResult demoSettings = settings::readDirectories();
         ASSERT_TRUE(demoSettings.ok()) << demoSettings.reason;
         LaunchState state;
-        for (std::size_t group = 0; group < kLaunchGroups.size(); ++group) {
-            const LaunchEntry &entry = entriesOfGroup(static_cast<int>(group)).front();
+        for (const LaunchGroup &group : kLaunchGroups) {
+            const LaunchEntry &entry = entriesOfGameType(group.gameType).front();
             ServerOutputToFile output(root.file("servers.log"));
             const LaunchOutcome outcome = launchServer(state, entry);
             servers.adopt(outcome.start.processId);
@@ -96,7 +96,7 @@ TEST(DemoQuake, TheFirstClickOnAnyGroupStartsARealServerAndAChangedDemoIsKept)
         const QuakestatReport report = askQuakestat(ports);
         ASSERT_TRUE(report.ok()) << report.reason;
         for (const LaunchGroup &group : kLaunchGroups) {
-            SCOPED_TRACE(std::string(group.caption));
+            SCOPED_TRACE(group.firstPort);
             const QuakestatView &view = report.servers.at(group.firstPort);
             ASSERT_TRUE(view.answered) << view.state;
             EXPECT_EQ(view.rule("*gamedir"), expectedGameDirectory(group.firstPort, demoSettings.directories));

@@ -1,9 +1,9 @@
 // The generator of the test and demo Quake directory: what it says when it
 // cannot do its job, and that rebuilding an existing directory is safe.
 
-#include "quake_directory.h"
-#include "run_program.h"
-#include "test_support.h"
+#include "demo_quake/quake_directory.h"
+#include "demo_quake/run_program.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

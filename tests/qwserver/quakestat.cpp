@@ -1,6 +1,6 @@
-#include "quakestat.h"
+#include "qwserver/quakestat.h"
 
-#include "run_program.h"
+#include "demo_quake/run_program.h"
 
 #include <sstream>
 #include <vector>

@@ -1,14 +1,14 @@
 // The launch code against a real QuakeWorld server: every button starts a
 // server that answers on its own port with its own game directory.
 
-#include "expected_game_directory.h"
+#include "qwserver/expected_game_directory.h"
 #include "launch/launch_state.h"
-#include "quake_directory.h"
-#include "quakestat.h"
-#include "run_program.h"
-#include "started_servers.h"
-#include "status_query.h"
-#include "test_support.h"
+#include "demo_quake/quake_directory.h"
+#include "qwserver/quakestat.h"
+#include "demo_quake/run_program.h"
+#include "qwserver/started_servers.h"
+#include "qwserver/status_query.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

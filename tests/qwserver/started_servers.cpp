@@ -1,4 +1,4 @@
-#include "started_servers.h"
+#include "qwserver/started_servers.h"
 
 #include <csignal>
 #include <cstdio>

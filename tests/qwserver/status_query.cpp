@@ -1,4 +1,4 @@
-#include "status_query.h"
+#include "qwserver/status_query.h"
 
 #include <cerrno>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "settings/settings_file.h"
-#include "syscall_faults.h"
-#include "test_support.h"
+#include "support/syscall_faults.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

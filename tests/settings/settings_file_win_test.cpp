@@ -2,8 +2,8 @@
 // replace that leaves the old file whole when it fails.
 
 #include "settings/settings_file.h"
-#include "platform/win_text.h"
-#include "win_support.h"
+#include "win_api/text.h"
+#include "support/windows/win_support.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ const Directories kOther(std::array<std::string, 9>{"C:\\Program Files\\Quake", 
 class OpenElsewhere {
 public:
     OpenElsewhere(const std::string &path, DWORD access, DWORD share)
-        : m_handle(::CreateFileW(platform::widen(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+        : m_handle(::CreateFileW(win_api::widen(path).c_str(), access, share, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr))
     {
     }
@@ -191,13 +191,13 @@ TEST_F(SettingsFileWin, FailuresSayWhatIsWrongWithWhichFile)
              holder = std::make_unique<OpenElsewhere>(cfg, GENERIC_READ, 0);
              ASSERT_TRUE(holder->open());
          },
-         ReadFailure::Unreadable, "cannot be read: " + platform::systemMessage(ERROR_SHARING_VIOLATION) + "."},
+         ReadFailure::Unreadable, "cannot be read: " + win_api::systemMessage(ERROR_SHARING_VIOLATION) + "."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         holder.reset();
-        ::RemoveDirectoryW(platform::widen(cfg).c_str());
-        ::DeleteFileW(platform::widen(cfg).c_str());
+        ::RemoveDirectoryW(win_api::widen(cfg).c_str());
+        ::DeleteFileW(win_api::widen(cfg).c_str());
         c.prepare();
         const auto read = settings::readDirectoriesFrom(c.path);
         EXPECT_EQ(read.failure, c.failure);
@@ -216,7 +216,7 @@ TEST_F(SettingsFileWin, FailedWriteLeavesTheOldFileWhole)
         std::string reasonPart;
     };
     const std::vector<Case> cases = {
-        {"read-only file", [&] { ::SetFileAttributesW(platform::widen(cfg).c_str(), FILE_ATTRIBUTE_READONLY); },
+        {"read-only file", [&] { ::SetFileAttributesW(win_api::widen(cfg).c_str(), FILE_ATTRIBUTE_READONLY); },
          "Could not replace " + cfg + ": it is read-only."},
         {"file held open by a program that lets nobody replace it",
          [&] {
@@ -232,7 +232,7 @@ TEST_F(SettingsFileWin, FailedWriteLeavesTheOldFileWhole)
 
         const auto written = settings::writeDirectoriesTo(cfg, kOther);
         holder.reset();
-        ::SetFileAttributesW(platform::widen(cfg).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::SetFileAttributesW(win_api::widen(cfg).c_str(), FILE_ATTRIBUTE_NORMAL);
 
         EXPECT_FALSE(written.ok());
         EXPECT_NE(written.reason.find(c.reasonPart), std::string::npos) << written.reason;

@@ -99,6 +99,7 @@ int main(int argc, char **argv)
     record += "fdtargets=" + descriptorTargets() + "\n";
     for (int i = 0; i < argc; ++i)
         record += "arg=" + escaped(argv[i]) + "\n";
+    record += "end=1\n";
 
     const std::string path = std::string(recordDir) + "/" + std::to_string(getpid()) + ".record";
     const std::string partial = path + ".partial";

@@ -1,4 +1,4 @@
-#include "syscall_faults.h"
+#include "support/syscall_faults.h"
 
 #include <cerrno>
 #include <climits>

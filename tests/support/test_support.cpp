@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "support/test_support.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,41 +50,6 @@ void makeTraversable(const fs::path &root)
     }
 }
 
-std::string unescape(const std::string &text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            out += text[i + 1] == 'n' ? '\n' : text[i + 1];
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::optional<ServerRecord> parseRecord(const std::string &path)
-{
-    std::ifstream in(path);
-    if (!in)
-        return std::nullopt;
-    ServerRecord record;
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, equals);
-        const std::string value = unescape(line.substr(equals + 1));
-        if (key == "arg")
-            record.argv.push_back(value);
-        else
-            record.fields[key] = value;
-    }
-    return record;
-}
-
 }  // namespace
 
 TempDir::TempDir()
@@ -114,38 +79,6 @@ ScopedCurrentDirectory::~ScopedCurrentDirectory()
 {
     std::error_code error;
     fs::current_path(m_previous, error);
-}
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-bool exists(const std::string &path)
-{
-    struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0;
-}
-
-std::vector<std::string> listDirectory(const std::string &path)
-{
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto &entry : fs::directory_iterator(path, error))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::string fakeQwsvPath() { return FAKE_QWSV_PATH; }
@@ -209,27 +142,10 @@ void FakeQuake::adopt(long pid)
 
 std::optional<ServerRecord> FakeQuake::waitForRecord(long pid, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    const std::string path = m_records + "/" + std::to_string(pid) + ".record";
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (auto record = parseRecord(path))
-            return record;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return parseRecord(path);
+    return waitForRecordIn(m_records, pid, timeout);
 }
 
-std::map<long, ServerRecord> FakeQuake::records() const
-{
-    std::map<long, ServerRecord> all;
-    for (const std::string &name : listDirectory(m_records)) {
-        if (name.size() > 7 && name.compare(name.size() - 7, 7, ".record") == 0) {
-            if (auto record = parseRecord(m_records + "/" + name))
-                all[std::stol(name)] = *record;
-        }
-    }
-    return all;
-}
+std::map<long, ServerRecord> FakeQuake::records() const { return recordsIn(m_records); }
 
 bool processAlive(long pid)
 {

@@ -1,7 +1,10 @@
 #pragma once
 
-// Shared test fixtures: scratch directories, a stand-in server, and children
-// that run with a real restriction (no root privileges, a file-size limit).
+// The POSIX test fixtures: scratch directories, a stand-in server, and
+// children that run with a real restriction (no root privileges, a file-size
+// limit).
+
+#include "support/server_records.h"
 
 #include <chrono>
 #include <functional>
@@ -39,17 +42,6 @@ public:
 
 private:
     std::string m_previous;
-};
-
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &bytes);
-bool exists(const std::string &path);
-std::vector<std::string> listDirectory(const std::string &path);
-
-// What the stand-in server wrote down about itself.
-struct ServerRecord {
-    std::map<std::string, std::string> fields;  // pid, sid, pgid, cwd, stdin, fds
-    std::vector<std::string> argv;
 };
 
 // Sets (or, given nothing, removes) an environment variable for the lifetime

@@ -1,8 +1,7 @@
-#include "form1.h"
 #include "settings/settings_file.h"
-#include "tessaro.h"
-#include "test_support.h"
-#include "ui_test_support.h"
+#include "support/test_support.h"
+#include "ui/main_window.h"
+#include "ui/widget_testing.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -50,13 +49,13 @@ class ConfigureDialog : public ::testing::Test {
 protected:
     FakeQuake quake;
     ScopedCurrentDirectory cd{quake.root()};
-    std::unique_ptr<tessaro> window = std::make_unique<tessaro>();
+    std::unique_ptr<ui::MainWindow> window = std::make_unique<ui::MainWindow>();
 
-    Form1 *openConfigure()
+    ui::SecondaryWindow *openConfigure()
     {
         showActive(*window);
         QTest::mouseClick(child<QPushButton>(*window, "cmdConfig"), Qt::LeftButton);
-        Form1 *dialog = window->configureDialog();
+        ui::SecondaryWindow *dialog = window->configureDialog();
         EXPECT_NE(dialog, nullptr);
         if (dialog) {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
@@ -64,15 +63,15 @@ protected:
         return dialog;
     }
 
-    QLineEdit *box(Form1 *dialog, int slot) { return child<QLineEdit>(*dialog, kBoxOfSlot.at(slot - 1)); }
-    void apply(Form1 *dialog) { QTest::mouseClick(child<QPushButton>(*dialog, "Command2"), Qt::LeftButton); }
+    QLineEdit *box(ui::SecondaryWindow *dialog, int slot) { return child<QLineEdit>(*dialog, kBoxOfSlot.at(slot - 1)); }
+    void apply(ui::SecondaryWindow *dialog) { QTest::mouseClick(child<QPushButton>(*dialog, "Command2"), Qt::LeftButton); }
 
-    QMessageBox *warning(Form1 *dialog) { return dialog->findChild<QMessageBox *>(); }
+    QMessageBox *warning(ui::SecondaryWindow *dialog) { return dialog->findChild<QMessageBox *>(); }
 };
 
 TEST_F(ConfigureDialog, EachBoxEditsItsOwnSlot)
 {
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     std::string expected;
     for (int slot = 1; slot <= 9; ++slot) {
         box(dialog, slot)->clear();
@@ -87,7 +86,7 @@ TEST_F(ConfigureDialog, EachBoxEditsItsOwnSlot)
 TEST_F(ConfigureDialog, LoadingShowsEachSlotInItsBox)
 {
     writeFile("tessaro.cfg", kFileLine);
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     const std::array<const char *, 9> values{"/srv/quake", "fortress", "ctf", "duel1", "duel2",
                                              "duel3", "duel4", "arena", "requiem"};
     for (int slot = 1; slot <= 9; ++slot) {
@@ -114,7 +113,7 @@ TEST_F(ConfigureDialog, BytesThatAreNotUtf8AreShownLegiblyAndKeptUnlessEdited)
 {
     const std::string line = "/srv/quake,fortress,ctf\xe4,duel\x80\x9f\x81,duel2,duel3,duel4,arena,requiem\r\n";
     writeFile("tessaro.cfg", line);
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     EXPECT_EQ(box(dialog, 3)->text(), QStringLiteral(u"ctf\u00e4"));
     EXPECT_EQ(box(dialog, 4)->text(), QStringLiteral(u"duel\u20ac\u0178\u0081"));
     apply(dialog);
@@ -128,7 +127,7 @@ TEST_F(ConfigureDialog, BytesThatAreNotUtf8AreShownLegiblyAndKeptUnlessEdited)
 
 TEST_F(ConfigureDialog, ApplyWritesEveryTimeEvenWhenEmpty)
 {
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     apply(dialog);
     EXPECT_EQ(readFile("tessaro.cfg"), ",,,,,,,,\r\n");
     std::filesystem::remove("tessaro.cfg");
@@ -139,7 +138,7 @@ TEST_F(ConfigureDialog, ApplyWritesEveryTimeEvenWhenEmpty)
 TEST_F(ConfigureDialog, CloseKeepsEditsAndTheTitleBarCloseDropsThem)
 {
     writeFile("tessaro.cfg", kFileLine);
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     box(dialog, 2)->setText(QStringLiteral("edited"));
     QTest::mouseClick(child<QPushButton>(*dialog, "Command1"), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
@@ -151,29 +150,29 @@ TEST_F(ConfigureDialog, CloseKeepsEditsAndTheTitleBarCloseDropsThem)
     EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("/srv/quake"));
     EXPECT_EQ(readFile("tessaro.cfg"), "/elsewhere,tf,c,d,e,f,g,h,i\r\n");
 
-    QPointer<Form1> unloaded = dialog;
+    QPointer<ui::SecondaryWindow> unloaded = dialog;
     dialog->close();
     ASSERT_EVENTUALLY(unloaded.isNull());
-    Form1 *fresh = openConfigure();
+    ui::SecondaryWindow *fresh = openConfigure();
     EXPECT_EQ(box(fresh, 1)->text(), QStringLiteral("/elsewhere"));
     EXPECT_EQ(box(fresh, 2)->text(), QStringLiteral("tf"));
-    EXPECT_EQ(windowsOf<Form1>(), 1);
+    EXPECT_EQ(windowsNamed("Form1"), 1);
 }
 
 TEST_F(ConfigureDialog, ConfigureAgainKeepsTheOneDialogAndItsEdits)
 {
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     box(dialog, 1)->setText(QStringLiteral("typed"));
     EXPECT_EQ(openConfigure(), dialog);
     EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("typed"));
-    EXPECT_EQ(windowsOf<Form1>(), 1);
+    EXPECT_EQ(windowsNamed("Form1"), 1);
 }
 
 TEST_F(ConfigureDialog, LaunchesUseTheFileNotTheBoxes)
 {
     writeFile("tessaro.cfg", quake.quakeDirectory() + ",fortress,ctf,d1,d2,d3,d4,arena,requiem\r\n");
     quake.setMode("exit");
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     box(dialog, 2)->setText(QStringLiteral("unapplied"));
     showActive(*window);
     QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);
@@ -184,7 +183,7 @@ TEST_F(ConfigureDialog, LaunchesUseTheFileNotTheBoxes)
 
 TEST_F(ConfigureDialog, KeyboardFollowsTheTabIndexAndOnlyTheDialogsOwnKeysAct)
 {
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     QApplication::setActiveWindow(dialog);
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
     EXPECT_EQ(focusName(), "txtDir");
@@ -215,7 +214,7 @@ TEST_F(ConfigureDialog, KeyboardFollowsTheTabIndexAndOnlyTheDialogsOwnKeysAct)
 TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
 {
     writeFile("tessaro.cfg", kFileLine);
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     struct Case {
         int slot;
         QString value;
@@ -243,7 +242,7 @@ TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
 TEST_F(ConfigureDialog, FilesThatCannotBeReadStillOpenTheDialog)
 {
     writeFile("tessaro.cfg", "/srv/quake,fortress,ctf\r\n");
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("/srv/quake"));
     EXPECT_EQ(box(dialog, 3)->text(), QStringLiteral("ctf"));
     EXPECT_TRUE(box(dialog, 4)->text().isEmpty());
@@ -259,7 +258,7 @@ TEST_F(ConfigureDialog, FilesThatCannotBeReadStillOpenTheDialog)
 TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
 {
     writeFile("tessaro.cfg", kFileLine);
-    Form1 *dialog = openConfigure();
+    ui::SecondaryWindow *dialog = openConfigure();
     box(dialog, 2)->setText(QStringLiteral("a much longer TeamFortress directory than before"));
 
     struct Case {
@@ -315,7 +314,7 @@ TEST_F(ConfigureDialog, BoxTextIsWholeInEveryInstalledStyle)
             continue;  // not installed
         SCOPED_TRACE(name);
         QApplication::setStyle(QLatin1String(name));
-        QPointer<Form1> dialog = openConfigure();
+        QPointer<ui::SecondaryWindow> dialog = openConfigure();
         QLineEdit *text = box(dialog, 2);  // not focused: no cursor in the picture
         auto rowsOfQuake = [text](int boxHeight) {
             text->resize(text->width(), boxHeight);

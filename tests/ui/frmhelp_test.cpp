@@ -1,8 +1,6 @@
-#include "form1.h"
-#include "frmhelp.h"
-#include "tessaro.h"
-#include "test_support.h"
-#include "ui_test_support.h"
+#include "support/test_support.h"
+#include "ui/main_window.h"
+#include "ui/widget_testing.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -19,13 +17,13 @@ class HelpWindow : public ::testing::Test {
 protected:
     TempDir dir;
     ScopedCurrentDirectory cd{dir.path()};
-    std::unique_ptr<tessaro> window = std::make_unique<tessaro>();
+    std::unique_ptr<ui::MainWindow> window = std::make_unique<ui::MainWindow>();
 
-    frmhelp *openHelp()
+    ui::SecondaryWindow *openHelp()
     {
         showActive(*window);
         QTest::mouseClick(child<QPushButton>(*window, "cmdhelp"), Qt::LeftButton);
-        frmhelp *help = window->helpWindow();
+        ui::SecondaryWindow *help = window->helpWindow();
         EXPECT_NE(help, nullptr);
         if (help) {
             EXPECT_TRUE(QTest::qWaitForWindowExposed(help));
@@ -36,7 +34,7 @@ protected:
 
 TEST_F(HelpWindow, ShowsFourFramedTextsAndHoldsTheFocusOnClose)
 {
-    frmhelp *help = openHelp();
+    ui::SecondaryWindow *help = openHelp();
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Tessaro Help"));
     EXPECT_EQ(help->size(), QSize(431, 454));
 
@@ -78,7 +76,7 @@ TEST_F(HelpWindow, ShowsFourFramedTextsAndHoldsTheFocusOnClose)
 
 TEST_F(HelpWindow, CloseKeepsPlaceAndSizeAndTheTitleBarCloseForgetsThem)
 {
-    frmhelp *help = openHelp();
+    ui::SecondaryWindow *help = openHelp();
     help->move(help->pos() + QPoint(37, 23));
     help->resize(500, 300);
     const QRect left = help->geometry();
@@ -96,12 +94,12 @@ TEST_F(HelpWindow, CloseKeepsPlaceAndSizeAndTheTitleBarCloseForgetsThem)
     EXPECT_FALSE(help->isMinimized());
     EXPECT_TRUE(help->isVisible());
 
-    QPointer<frmhelp> unloaded = help;
+    QPointer<ui::SecondaryWindow> unloaded = help;
     help->close();
     ASSERT_EVENTUALLY(unloaded.isNull());
-    frmhelp *fresh = openHelp();
+    ui::SecondaryWindow *fresh = openHelp();
     EXPECT_EQ(fresh->size(), QSize(431, 454));
-    EXPECT_EQ(windowsOf<frmhelp>(), 1);
+    EXPECT_EQ(windowsNamed("frmhelp"), 1);
 }
 
 TEST_F(HelpWindow, AllThreeWindowsWorkSideBySide)
@@ -111,14 +109,14 @@ TEST_F(HelpWindow, AllThreeWindowsWorkSideBySide)
     quake.setMode("exit");
     writeFile("tessaro.cfg", quake.quakeDirectory() + ",tf,ctf,d1,d2,d3,d4,ra,rq\r\n");
 
-    frmhelp *help = openHelp();
+    ui::SecondaryWindow *help = openHelp();
     QTest::mouseClick(child<QPushButton>(*window, "cmdConfig"), Qt::LeftButton);
-    Form1 *configure = window->configureDialog();
+    ui::SecondaryWindow *configure = window->configureDialog();
     ASSERT_NE(configure, nullptr);
     EXPECT_TRUE(help->isVisible() && configure->isVisible() && window->isVisible());
 
     // Apply in the dialog, launch from the main window, close the help: each while the others are open.
-    configure->boxForSlot(2)->setText(QStringLiteral("fortress"));
+    child<QLineEdit>(*configure, "Text1")->setText(QStringLiteral("fortress"));
     QTest::mouseClick(child<QPushButton>(*configure, "Command2"), Qt::LeftButton);
     showActive(*window);
     QTest::keyClick(window.get(), Qt::Key_O, Qt::AltModifier);

@@ -1,11 +1,9 @@
-#include "form1.h"
-#include "frmhelp.h"
 #include "settings/settings_file.h"
-#include "tab_control.h"
-#include "tessaro.h"
-#include "test_support.h"
-#include "twips.h"
-#include "ui_test_support.h"
+#include "support/test_support.h"
+#include "ui/controls.h"
+#include "ui/main_window.h"
+#include "ui/tab_control.h"
+#include "ui/widget_testing.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +11,6 @@
 #include <QMessageBox>
 #include <QTabBar>
 
-#include <map>
 #include <memory>
 
 using namespace testing_support;
@@ -21,51 +18,11 @@ using namespace ui_testing;
 
 namespace {
 
-// The launch buttons as the layout gives them: frame, tab, and the button's
-// place within its frame, in twips.
-struct ButtonDesign {
-    std::string button;
-    std::string frame;
-    int tab;
-    int left;
-    int top;
-};
-
-std::vector<ButtonDesign> launchButtonDesign()
-{
-    std::vector<ButtonDesign> all = {
-        {"cmd27500", "Frame12", 1, 840, 480},  {"cmd27501", "Frame12", 1, 840, 1080},
-        {"cmd27502", "Frame12", 1, 3480, 480}, {"cmd27503", "Frame12", 1, 3480, 1080},
-        {"cmd27900", "Frame15", 1, 840, 480},  {"cmd27901", "Frame15", 1, 840, 960},
-        {"cmd27902", "Frame15", 1, 3480, 480}, {"cmd27903", "Frame15", 1, 3480, 960},
-        {"cmd27420", "Frame4", 2, 240, 480},   {"cmd27421", "Frame4", 2, 240, 960},
-        {"cmd27422", "Frame5", 2, 240, 480},   {"cmd27423", "Frame5", 2, 240, 960},
-        {"cmd27424", "Frame9", 2, 240, 480},   {"cmd27425", "Frame9", 2, 240, 960},
-    };
-    for (int i = 0; i < 20; ++i)
-        all.push_back({"cmd" + std::to_string(27400 + i), "Frame3", 2, i < 10 ? 240 : 2040, 480 + 480 * (i % 10)});
-    // The three mod grids on "Other Mods" share one shape.
-    const std::pair<const char *, int> grids[] = {{"Frame10", 27600}, {"Frame11", 27700}, {"Frame14", 27800}};
-    const int lefts[] = {960, 960, 3600, 3600};
-    const int tops[] = {480, 960, 480, 960};
-    for (const auto &[frame, firstPort] : grids) {
-        for (int i = 0; i < 4; ++i)
-            all.push_back({"cmd" + std::to_string(firstPort + i), frame, 3, lefts[i], tops[i]});
-    }
-    return all;
-}
-
-const std::map<std::string, design::Twips> kFrameDesign = {
-    {"Frame12", {120, 1080, 6015, 1815}}, {"Frame15", {120, 3360, 6015, 1695}}, {"Frame3", {240, 480, 3615, 5535}},
-    {"Frame4", {4200, 480, 1815, 1695}},  {"Frame5", {4200, 2400, 1815, 1695}}, {"Frame9", {4200, 4320, 1815, 1695}},
-    {"Frame10", {120, 600, 6015, 1695}},  {"Frame11", {120, 2400, 6015, 1695}}, {"Frame14", {120, 4200, 6015, 1695}},
-};
-
 class MainWindow : public ::testing::Test {
 protected:
     FakeQuake quake;
     ScopedCurrentDirectory cd{quake.root()};
-    std::unique_ptr<tessaro> window = std::make_unique<tessaro>();
+    std::unique_ptr<ui::MainWindow> window = std::make_unique<ui::MainWindow>();
     ui::TabControl *tabs = window->findChild<ui::TabControl *>(QStringLiteral("SSTab1"));
 
     void TearDown() override
@@ -89,25 +46,29 @@ protected:
 TEST_F(MainWindow, LaunchButtonsStandWhereTheLayoutPutsThem)
 {
     ASSERT_NE(tabs, nullptr);
-    const auto design = launchButtonDesign();
-    ASSERT_EQ(design.size(), 46u);
-    for (const ButtonDesign &b : design) {
-        SCOPED_TRACE(b.button);
-        QPushButton *button = child<QPushButton>(*window, b.button.c_str());
+    const design::WindowDesign &layout = design::mainWindowDesign();
+    int launchButtons = 0;
+    for (const design::Control &control : layout.controls) {
+        if (!control.launchEntry)
+            continue;
+        ++launchButtons;
+        SCOPED_TRACE(control.name);
+        QPushButton *button = child<QPushButton>(*window, control.name.c_str());
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->text().toStdString(), "Port " + b.button.substr(3));
+        EXPECT_EQ(button->text().toStdString(), control.text);
         auto *frame = qobject_cast<QGroupBox *>(button->parentWidget());
         ASSERT_NE(frame, nullptr);
-        EXPECT_EQ(frame->objectName().toStdString(), b.frame);
-        EXPECT_EQ(frame->parentWidget(), tabs->page(b.tab));
+        EXPECT_EQ(frame->objectName().toStdString(), control.parent);
+        EXPECT_EQ(frame->parentWidget(), tabs->page(control.tab));
 
-        const design::Twips frameDesign = kFrameDesign.at(b.frame);
+        const design::Twips frameDesign = layout.find(control.parent)->rect;
         // Positions on a tab count from the tab control's corner, tab row included.
         EXPECT_EQ(frame->mapTo(tabs, QPoint(0, 0)),
                   QPoint(design::pixels(frameDesign.left), design::pixels(frameDesign.top)));
         EXPECT_EQ(frame->size(), QSize(design::pixels(frameDesign.width), design::pixels(frameDesign.height)));
-        EXPECT_EQ(button->geometry(), ui::toPixels(design::Twips{b.left, b.top, 1335, 375}));
+        EXPECT_EQ(button->geometry(), ui::toPixels(control.rect));
     }
+    EXPECT_EQ(launchButtons, 46);
 }
 
 TEST_F(MainWindow, WindowAndItsFixedControlsMatchTheLayout)
@@ -307,11 +268,11 @@ TEST_F(MainWindow, ExitClosesEverythingAndWritesNothing)
     QTest::mouseClick(button("cmdConfig"), Qt::LeftButton);
     QTest::mouseClick(button("cmdhelp"), Qt::LeftButton);
     ASSERT_EVENTUALLY(window->configureDialog() && window->helpWindow());
-    window->configureDialog()->boxForSlot(1)->setText(QStringLiteral("/unapplied"));
+    child<QLineEdit>(*window->configureDialog(), "txtDir")->setText(QStringLiteral("/unapplied"));
     window->helpWindow()->hide();
 
-    QPointer<Form1> configure = window->configureDialog();
-    QPointer<frmhelp> help = window->helpWindow();
+    QPointer<ui::SecondaryWindow> configure = window->configureDialog();
+    QPointer<ui::SecondaryWindow> help = window->helpWindow();
     showActive(*window);
     QTest::mouseClick(button("Command1"), Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
@@ -325,9 +286,9 @@ TEST_F(MainWindow, ExitClosesEverythingAndWritesNothing)
 // hidden alike, the same picture and Exit focused.
 TEST(MainWindowShownFirst, MatchesTheWindowShownAfterItsControls)
 {
-    tessaro usual;
+    ui::MainWindow usual;
     usual.show();
-    tessaro shownFirst(nullptr, ui::Showing::BeforeControls);
+    ui::MainWindow shownFirst(ui::Showing::BeforeControls);
     const QList<QWidget *> expected = usual.findChildren<QWidget *>(), actual = shownFirst.findChildren<QWidget *>();
     ASSERT_EQ(actual.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {

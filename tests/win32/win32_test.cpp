@@ -2,10 +2,10 @@
 // the same message handling Tessaro.exe uses.
 
 #include "design/window_design.h"
-#include "platform/win_text.h"
+#include "win_api/text.h"
 #include "settings/settings_file.h"
-#include "tessaro.h"
-#include "win_support.h"
+#include "win32/main_window.h"
+#include "support/windows/win_support.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <commctrl.h>
 
 using namespace testing_support;
-using platform::narrow;
+using win_api::narrow;
 
 namespace {
 
@@ -103,6 +103,12 @@ std::array<LONG, 4> place(HWND hwnd, bool inParent = false)
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// The Configure dialog's box for a settings slot.
+HWND boxForSlot(const win32::TopLevelWindow &dialog, int slot)
+{
+    return dialog.at(design::configureDialogDesign().textBoxForSlot(slot)->name);
+}
+
 std::string besideThisProgram(const std::string &name)
 {
     const std::string child = recordChildPath();
@@ -122,7 +128,7 @@ protected:
     FakeQuake quake;
     ScopedCurrentDirectory cd{quake.root()};
     MessageBoxes boxes;
-    std::unique_ptr<win32::tessaro> window = std::make_unique<win32::tessaro>();
+    std::unique_ptr<win32::MainWindow> window = std::make_unique<win32::MainWindow>();
 
     void showMain()
     {
@@ -203,7 +209,7 @@ TEST_F(Windows, EveryControlIsWhereAndWhatTheDesignSays)
                 const HDC screen = ::GetDC(nullptr);
                 ::SelectObject(screen, reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)));
                 SIZE extent;
-                const std::wstring wide = platform::widen(control.text);
+                const std::wstring wide = win_api::widen(control.text);
                 ::GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &extent);
                 EXPECT_EQ(actual.width, extent.cx);
                 ::ReleaseDC(nullptr, screen);
@@ -249,7 +255,7 @@ TEST_F(Windows, TabFollowsTabIndexOnEveryTab)
         {'i', {}},
     };
     // Shown as Tessaro.exe shows it, before its controls are made.
-    window = std::make_unique<win32::tessaro>(SW_SHOWNORMAL);
+    window = std::make_unique<win32::MainWindow>(SW_SHOWNORMAL);
     showMain();
     EXPECT_EQ(focusName(*window), "Command1");
     BYTE keys[256]{};
@@ -337,21 +343,21 @@ TEST_F(Windows, ConfigureAppliesHidesAndUnloads)
     writeFile("tessaro.cfg", "C:\\quake" + kDirectories);
     showMain();
     click(*window, "cmdConfig");
-    win32::Form1 *dialog = window->configureDialog();
+    win32::SecondaryWindow *dialog = window->configureDialog();
     ASSERT_TRUE(dialog && ::IsWindowVisible(dialog->hwnd()));
-    EXPECT_EQ(text(dialog->boxForSlot(8)), "arena");
+    EXPECT_EQ(text(boxForSlot(*dialog, 8)), "arena");
     EXPECT_EQ(focusName(*dialog), "txtDir");
 
-    ::SetWindowTextW(dialog->boxForSlot(1), L"D:\\my quake");
+    ::SetWindowTextW(boxForSlot(*dialog, 1), L"D:\\my quake");
     click(*dialog, "Command2");
     const std::string applied = "D:\\my quake" + kDirectories;
     EXPECT_EQ(readFile("tessaro.cfg"), applied);
-    ::SetWindowTextW(dialog->boxForSlot(3), L"ctf,2");
+    ::SetWindowTextW(boxForSlot(*dialog, 3), L"ctf,2");
     click(*dialog, "Command2");
-    ::SetWindowTextW(dialog->boxForSlot(3), L"ctf2");
-    ::SetFileAttributesW(platform::widen(quake.file("tessaro.cfg")).c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetWindowTextW(boxForSlot(*dialog, 3), L"ctf2");
+    ::SetFileAttributesW(win_api::widen(quake.file("tessaro.cfg")).c_str(), FILE_ATTRIBUTE_READONLY);
     click(*dialog, "Command2");
-    ::SetFileAttributesW(platform::widen(quake.file("tessaro.cfg")).c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(win_api::widen(quake.file("tessaro.cfg")).c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::vector<std::string> said = boxes.said();
     ASSERT_EQ(said.size(), 2u);
     EXPECT_NE(said[0].find("the CTF Directory contains a comma"), std::string::npos) << said[0];
@@ -368,14 +374,14 @@ TEST_F(Windows, ConfigureAppliesHidesAndUnloads)
     EXPECT_EQ(dialog->hwnd(), loadedAs);
     EXPECT_TRUE(::IsWindowVisible(loadedAs));
     EXPECT_EQ(place(loadedAs), before);
-    EXPECT_EQ(text(dialog->boxForSlot(3)), "ctf2");
+    EXPECT_EQ(text(boxForSlot(*dialog, 3)), "ctf2");
 
     ::SendMessageW(dialog->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(dialog->loaded());
     EXPECT_FALSE(::IsWindow(loadedAs));
     click(*window, "cmdConfig");
     EXPECT_EQ(window->configureDialog(), dialog);
-    EXPECT_EQ(text(dialog->boxForSlot(3)), "ctf");
+    EXPECT_EQ(text(boxForSlot(*dialog, 3)), "ctf");
     EXPECT_TRUE(boxes.said().empty());
 }
 
@@ -386,7 +392,7 @@ TEST_F(Windows, HelpKeepsItsPlaceAndExitEndsEverything)
 {
     showMain();
     click(*window, "cmdhelp");
-    win32::frmhelp *help = window->helpWindow();
+    win32::SecondaryWindow *help = window->helpWindow();
     ASSERT_TRUE(help && ::IsWindowVisible(help->hwnd()));
     const auto button = place(help->at("Command1"), true);
     ::SetWindowPos(help->hwnd(), nullptr, 40, 30, 700, 650, SWP_NOZORDER);
@@ -416,7 +422,7 @@ TEST_F(Windows, HelpKeepsItsPlaceAndExitEndsEverything)
 // What Tessaro.exe says about itself: its version record and its manifest.
 TEST(TessaroExe, CarriesItsVersionRecordAndManifest)
 {
-    const std::wstring exe = platform::widen(besideThisProgram("Tessaro.exe"));
+    const std::wstring exe = win_api::widen(besideThisProgram("Tessaro.exe"));
     std::vector<char> record(::GetFileVersionInfoSizeW(exe.c_str(), nullptr));
     ASSERT_FALSE(record.empty());
     ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(record.size()), record.data()));

@@ -1,6 +1,6 @@
-#include "win_support.h"
+#include "support/windows/win_support.h"
 
-#include "platform/win_text.h"
+#include "win_api/text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,48 +14,10 @@
 
 namespace testing_support {
 
-using platform::narrow;
-using platform::widen;
+using win_api::narrow;
+using win_api::widen;
 
 namespace {
-
-std::string unescape(const std::string &text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            const char next = text[++i];
-            out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::optional<ChildRecord> parseRecord(const std::string &path)
-{
-    if (!exists(path))
-        return std::nullopt;
-    ChildRecord record;
-    std::istringstream in(readFile(path));
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, equals);
-        const std::string value = unescape(line.substr(equals + 1));
-        if (key == "arg")
-            record.argv.push_back(value);
-        else
-            record.fields[key] = value;
-    }
-    // A record that could not be read whole yet (the file was still held) counts as none.
-    if (!record.fields.count("end"))
-        return std::nullopt;
-    return record;
-}
 
 void removeTree(const std::wstring &path)
 {
@@ -84,12 +46,6 @@ void setEnvironment(const wchar_t *name, const std::string &value)
 }
 
 }  // namespace
-
-std::string ChildRecord::field(const std::string &key) const
-{
-    const auto found = fields.find(key);
-    return found == fields.end() ? "(no " + key + ")" : found->second;
-}
 
 TempDir::TempDir()
 {
@@ -125,25 +81,6 @@ ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string &path)
 
 ScopedCurrentDirectory::~ScopedCurrentDirectory() { ::SetCurrentDirectoryW(m_previous.c_str()); }
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(std::filesystem::path(widen(path)), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(std::filesystem::path(widen(path)), std::ios::binary | std::ios::trunc);
-    out << bytes;
-    out.close();
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-bool exists(const std::string &path) { return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 void makeDirectory(const std::string &path)
 {
     if (!::CreateDirectoryW(widen(path).c_str(), nullptr))
@@ -154,23 +91,6 @@ void copyFile(const std::string &from, const std::string &to)
 {
     if (!::CopyFileW(widen(from).c_str(), widen(to).c_str(), TRUE))
         throw std::runtime_error("cannot copy " + from + " to " + to);
-}
-
-std::vector<std::string> listDirectory(const std::string &path)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = ::FindFirstFileW((widen(path) + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(narrow(name));
-    } while (::FindNextFileW(find, &entry));
-    ::FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 bool underWine()
@@ -235,35 +155,18 @@ void FakeQuake::adopt(long pid)
         m_pids.push_back(pid);
 }
 
-std::optional<ChildRecord> FakeQuake::waitForRecord(long pid, std::chrono::milliseconds timeout)
+std::optional<ServerRecord> FakeQuake::waitForRecord(long pid, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    const std::string path = m_records + "\\" + std::to_string(pid) + ".record";
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (auto record = parseRecord(path))
-            return record;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return parseRecord(path);
+    return waitForRecordIn(m_records, pid, timeout);
 }
 
-std::map<long, ChildRecord> FakeQuake::records() const
-{
-    std::map<long, ChildRecord> all;
-    for (const std::string &name : listDirectory(m_records)) {
-        if (name.size() > 7 && name.compare(name.size() - 7, 7, ".record") == 0) {
-            if (auto record = parseRecord(m_records + "\\" + name))
-                all[std::stol(name)] = *record;
-        }
-    }
-    return all;
-}
+std::map<long, ServerRecord> FakeQuake::records() const { return recordsIn(m_records); }
 
 launch::StartResult startServerForTest(const launch::ServerCommand &command)
 {
     launch::StartResult result = launch::startServer(command);
     if (!result.started && underWine()
-        && result.reason.find(platform::systemMessage(ERROR_INTERNAL_ERROR)) != std::string::npos)
+        && result.reason.find(win_api::systemMessage(ERROR_INTERNAL_ERROR)) != std::string::npos)
         result = launch::startServer(command);
     return result;
 }

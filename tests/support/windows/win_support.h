@@ -5,6 +5,7 @@
 // processes it runs as.  Paths are UTF-8, like the core's.
 
 #include "launch/process_start.h"
+#include "support/server_records.h"
 
 #include <chrono>
 #include <map>
@@ -42,12 +43,8 @@ private:
     std::wstring m_previous;
 };
 
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &bytes);
-bool exists(const std::string &path);
 void makeDirectory(const std::string &path);
 void copyFile(const std::string &from, const std::string &to);
-std::vector<std::string> listDirectory(const std::string &path);
 
 // Whether this runs under Wine rather than on Windows.
 bool underWine();
@@ -57,15 +54,6 @@ bool haveDisplay();
 
 // The stand-in server, built beside the test programs.
 std::string recordChildPath();
-
-// What the stand-in wrote down about itself.
-struct ChildRecord {
-    std::map<std::string, std::string> fields;  // pid, exe, line, cwd, use_show_window, show_window, console_...
-    std::vector<std::string> argv;              // as the C runtime split its command line
-
-    // The field's value, or "(no KEY)" when the record lacks it.
-    std::string field(const std::string &key) const;
-};
 
 // A Quake directory whose qwsv.exe is the stand-in, plus the directory the
 // stand-in writes its records to.  Every process started through start() is
@@ -90,9 +78,9 @@ public:
     launch::StartResult start(const launch::ServerCommand &command);
 
     // Waits for the record of process `pid`; nothing when none comes in time.
-    std::optional<ChildRecord> waitForRecord(long pid, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    std::optional<ServerRecord> waitForRecord(long pid, std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Every record so far, by pid.
-    std::map<long, ChildRecord> records() const;
+    std::map<long, ServerRecord> records() const;
 
     // Terminates `pid` when the fixture goes.
     void adopt(long pid);

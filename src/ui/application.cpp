@@ -1,0 +1,32 @@
+#include "ui/application.h"
+
+#include "design/version.h"
+#include "launch/process_start.h"
+#include "ui/stand_in_font.h"
+
+#include <QApplication>
+
+#include <csignal>
+
+namespace ui {
+
+void prepareProcess()
+{
+    launch::ensureStandardDescriptors();
+    launch::reapChildrenAutomatically();
+#ifdef SIGXFSZ
+    // A file-size limit then fails a write of the settings, which Tessaro
+    // reports, instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    startLoadingFontConfiguration();
+}
+
+void setUpApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSARO_FILE_VERSION));
+    QApplication::setFont(designFont());
+}
+
+}  // namespace ui
