@@ -1,12 +1,15 @@
 // Tessaro.exe: the main window and the message loop.  Everything else is in
 // the tessaro_win32 library, which the tests drive in-process.
 
+#include "system_library.h"
 #include "tessaro.h"
 
 #include <commctrl.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
 {
+    win32::searchLibrariesInSystemFolderOnly();
+
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&classes);
 
