@@ -49,7 +49,7 @@ target_link_libraries(design_tests PRIVATE tessaro_design)
 # program itself, once, clicked under a window manager.
 # They show and activate windows, so they take turns on the desktop.
 add_executable(win32_tests win32/win32_test.cpp)
-target_link_libraries(win32_tests PRIVATE tessaro_win32 tessaro_test_support_win tessaro_warnings version GTest::gtest_main)
+target_link_libraries(win32_tests PRIVATE tessaro_win32 tessaro_test_support_win tessaro_warnings version uxtheme GTest::gtest_main)
 add_dependencies(win32_tests Tessaro)
 gtest_discover_tests(win32_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120 RESOURCE_LOCK desktop)
 add_test(NAME win32_e2e_click_launch
