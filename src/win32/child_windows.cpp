@@ -1,11 +1,11 @@
 #include "win32/child_windows.h"
 
+#include "win32/system_library.h"
 #include "win_api/text.h"
 
 #include <algorithm>
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 namespace win32 {
 
@@ -130,7 +130,11 @@ HWND ChildWindows::create(const design::Control &control, int id)
         m_tabControl = child;
         // Drawn in the window's own colour, as the tabbed dialog of the
         // layout was: a themed tab body would stand white behind grey labels.
-        ::SetWindowTheme(child, L" ", L" ");
+        // Where UxTheme.dll cannot be loaded nothing is themed anyway.
+        static const auto setWindowTheme =
+            systemFunction<HRESULT(WINAPI *)(HWND, LPCWSTR, LPCWSTR)>(L"uxtheme.dll", "SetWindowTheme");
+        if (setWindowTheme)
+            setWindowTheme(child, L" ", L" ");
         for (std::size_t i = 0; i < m_design.tabCaptions.size(); ++i) {
             std::wstring caption = widen(m_design.tabCaptions[i]);
             TCITEMW item{};

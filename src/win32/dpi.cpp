@@ -1,5 +1,7 @@
 #include "win32/dpi.h"
 
+#include "win32/system_library.h"
+
 namespace win32 {
 
 namespace {
@@ -14,15 +16,9 @@ struct DpiFunctions {
     DpiFunctions()
     {
         const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-        load(user32, "GetDpiForWindow", getDpiForWindow);
-        load(user32, "GetDpiForSystem", getDpiForSystem);
-        load(user32, "AdjustWindowRectExForDpi", adjustWindowRectExForDpi);
-    }
-
-    template <typename F>
-    static void load(HMODULE module, const char *name, F &function)
-    {
-        function = reinterpret_cast<F>(reinterpret_cast<void *>(::GetProcAddress(module, name)));
+        getDpiForWindow = exportedFunction<decltype(getDpiForWindow)>(user32, "GetDpiForWindow");
+        getDpiForSystem = exportedFunction<decltype(getDpiForSystem)>(user32, "GetDpiForSystem");
+        adjustWindowRectExForDpi = exportedFunction<decltype(adjustWindowRectExForDpi)>(user32, "AdjustWindowRectExForDpi");
     }
 };
 

@@ -2,11 +2,14 @@
 // the tessaro_win32 library, which the tests drive in-process.
 
 #include "win32/main_window.h"
+#include "win32/system_library.h"
 
 #include <commctrl.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
 {
+    win32::searchLibrariesInSystemFolderOnly();
+
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&classes);
 

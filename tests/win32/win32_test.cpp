@@ -15,6 +15,7 @@
 #include <thread>
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 using namespace testing_support;
 using win_api::narrow;
@@ -417,6 +418,27 @@ TEST_F(Windows, HelpKeepsItsPlaceAndExitEndsEverything)
     EXPECT_FALSE(help->loaded());
     MSG quit;
     EXPECT_TRUE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// Under Tessaro.exe's manifest the common controls take the visual style,
+// all but the tab control, which the program takes out of it through the
+// UxTheme.dll it loads itself.
+TEST_F(Windows, OnlyTheTabControlIsDrawnWithoutTheVisualStyle)
+{
+    const std::wstring exe = platform::widen(besideThisProgram("Tessaro.exe"));
+    ACTCTXW manifest{sizeof manifest, ACTCTX_FLAG_RESOURCE_NAME_VALID, exe.c_str(), 0, 0, nullptr,
+                     CREATEPROCESS_MANIFEST_RESOURCE_ID, nullptr, nullptr};
+    const HANDLE context = ::CreateActCtxW(&manifest);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE);
+    ULONG_PTR cookie = 0;
+    ::ActivateActCtx(context, &cookie);
+    SetUpTestSuite();  // registers the classes of Common Controls 6
+    const win32::tessaro styled;
+    ::DeactivateActCtx(0, cookie);
+    ::ReleaseActCtx(context);
+
+    ASSERT_NE(::GetWindowTheme(styled.at("cmdConfig")), nullptr) << "no visual style for the tab control to leave";
+    EXPECT_EQ(::GetWindowTheme(styled.at("SSTab1")), nullptr);
 }
 
 // What Tessaro.exe says about itself: its version record and its manifest.
