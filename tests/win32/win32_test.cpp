@@ -425,7 +425,7 @@ TEST_F(Windows, HelpKeepsItsPlaceAndExitEndsEverything)
 // UxTheme.dll it loads itself.
 TEST_F(Windows, OnlyTheTabControlIsDrawnWithoutTheVisualStyle)
 {
-    const std::wstring exe = platform::widen(besideThisProgram("Tessaro.exe"));
+    const std::wstring exe = win_api::widen(besideThisProgram("Tessaro.exe"));
     ACTCTXW manifest{sizeof manifest, ACTCTX_FLAG_RESOURCE_NAME_VALID, exe.c_str(), 0, 0, nullptr,
                      CREATEPROCESS_MANIFEST_RESOURCE_ID, nullptr, nullptr};
     const HANDLE context = ::CreateActCtxW(&manifest);
@@ -433,7 +433,7 @@ TEST_F(Windows, OnlyTheTabControlIsDrawnWithoutTheVisualStyle)
     ULONG_PTR cookie = 0;
     ::ActivateActCtx(context, &cookie);
     SetUpTestSuite();  // registers the classes of Common Controls 6
-    const win32::tessaro styled;
+    const win32::MainWindow styled;
     ::DeactivateActCtx(0, cookie);
     ::ReleaseActCtx(context);
 
