@@ -5,20 +5,15 @@
 
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QWindow>
 
 namespace ui {
 
 FormWindow::FormWindow(const design::WindowDesign &design, Showing showing)
-    : QWidget(nullptr, ui::windowFlags(design)), m_design(design), m_widgets(this, design, showing)
+    : QWidget(nullptr, ui::windowFlags(design))
+    , m_design(design)
+    , m_widgets(this, design, showing, [this](const design::Control &button) { m_form->click(button); })
 {
-    for (const design::Control &control : design.controls) {
-        if (control.kind == design::ControlKind::PushButton) {
-            connect(m_widgets.at<QPushButton>(control.name), &QPushButton::clicked, this,
-                    [this, &control] { m_form->click(control); });
-        }
-    }
 }
 
 FormWindow::~FormWindow() = default;

@@ -67,6 +67,7 @@ void TabControl::showPage(int index)
     QWidget *focused = QApplication::focusWidget();
     const bool focusOnLeavingPage = m_shownPage >= 0 && focused && page(m_shownPage)->isAncestorOf(focused);
 
+    emit aboutToShowPage(index);
     page(index)->show();
     if (m_shownPage >= 0)
         page(m_shownPage)->hide();

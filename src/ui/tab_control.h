@@ -28,6 +28,8 @@ public:
     QTabBar *tabBar() const { return m_tabBar; }
 
 signals:
+    // A page is about to be shown for the first time or again.
+    void aboutToShowPage(int index);
     void currentChanged(int index);
 
 protected:

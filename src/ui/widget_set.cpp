@@ -48,7 +48,8 @@ Qt::WindowFlags windowFlags(const design::WindowDesign &design)
     return flags;
 }
 
-WidgetSet::WidgetSet(QWidget *window, const design::WindowDesign &design, Showing showing)
+WidgetSet::WidgetSet(QWidget *window, const design::WindowDesign &design, Showing showing, Pressed pressed)
+    : m_window(window), m_design(design), m_pressed(std::move(pressed))
 {
     window->setObjectName(text(design.className));
     window->setWindowTitle(text(design.caption));
@@ -63,8 +64,8 @@ WidgetSet::WidgetSet(QWidget *window, const design::WindowDesign &design, Showin
     if (showing == Showing::BeforeControls)
         window->show();  // Qt sends the request to map it at once
 
-    for (const design::Control &control : design.controls)
-        m_widgets.emplace(control.name, create(control, window, design));
+    createControls(design::kNoTab);
+    createControls(0);
     // Controls made on a window already shown stay hidden until shown
     // themselves; what stands on them follows.
     if (showing == Showing::BeforeControls) {
@@ -73,17 +74,8 @@ WidgetSet::WidgetSet(QWidget *window, const design::WindowDesign &design, Showin
                 at(control.name)->show();
         }
     }
-
-    std::vector<QWidget *> chain;
-    for (const design::Control *control : design.focusChain())
-        chain.push_back(at(control->name));
-    if (chain.empty())
-        return;
-    if (chain.size() > 1) {
-        chain.push_back(chain.front());
-        setFocusChain(chain);
-    }
-    chain.front()->setFocus();
+    if (const std::vector<const design::Control *> chain = design.focusChain(); !chain.empty())
+        at(chain.front()->name)->setFocus();
 }
 
 QWidget *WidgetSet::at(std::string_view name) const
@@ -92,9 +84,38 @@ QWidget *WidgetSet::at(std::string_view name) const
     return found == m_widgets.end() ? nullptr : found->second;
 }
 
-QWidget *WidgetSet::create(const design::Control &control, QWidget *window, const design::WindowDesign &design)
+void WidgetSet::createControls(int tab)
 {
-    QWidget *parent = control.parent.empty() ? window : at(control.parent);
+    bool created = false;
+    for (const design::Control &control : m_design.controls) {
+        if (control.tab == tab && !at(control.name)) {
+            m_widgets.emplace(control.name, create(control));
+            created = true;
+        }
+    }
+    if (created)
+        setKeyboardOrder();
+}
+
+// Tab and Shift+Tab follow TabIndex over every control made so far; those
+// on hidden tabs are skipped.
+void WidgetSet::setKeyboardOrder()
+{
+    std::vector<QWidget *> chain;
+    for (const design::Control *control : m_design.focusChain()) {
+        if (QWidget *widget = at(control->name))
+            chain.push_back(widget);
+    }
+    if (chain.size() > 1) {
+        chain.push_back(chain.front());
+        setFocusChain(chain);
+    }
+}
+
+QWidget *WidgetSet::create(const design::Control &control)
+{
+    const design::WindowDesign &design = m_design;
+    QWidget *parent = control.parent.empty() ? m_window : at(control.parent);
     QRect rect = toPixels(control.rect);
     // The design places controls on a tab from the tab control's corner, its
     // tab row included; the tab's page starts below the row.
@@ -110,6 +131,8 @@ QWidget *WidgetSet::create(const design::Control &control, QWidget *window, cons
             captions << text(caption);
         auto *tabs = new TabControl(captions, design::pixels(design.tabRowHeight), rect, parent);
         tabs->setObjectName(QLatin1String(name));
+        // Directly connected: the controls exist before their page is shown.
+        QObject::connect(tabs, &TabControl::aboutToShowPage, tabs, [this](int page) { createControls(page); });
         return tabs;
     }
     case ControlKind::Frame:
@@ -120,8 +143,11 @@ QWidget *WidgetSet::create(const design::Control &control, QWidget *window, cons
             label->move(design::pixels(design.titleCentreLine) - label->width() / 2, label->y());
         return label;
     }
-    case ControlKind::PushButton:
-        return createButton(parent, name, text(control.text), rect);
+    case ControlKind::PushButton: {
+        QPushButton *button = createButton(parent, name, text(control.text), rect);
+        QObject::connect(button, &QPushButton::clicked, button, [this, &control] { m_pressed(control); });
+        return button;
+    }
     case ControlKind::TextBox:
         // A screen reader names a box as its label does.
         return createTextBox(parent, name, rect, text(std::string(design::slotCaption(control.settingsSlot))));

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -24,12 +25,20 @@ enum class Showing {
 };
 
 // The widgets of one window, made from its design, found by their names.
+// The controls of a tab are made when the tab is first shown: most of the
+// main window stands on tabs the user may never open, and every control made
+// before the window appears delays it.
 class WidgetSet {
 public:
-    // Gives `window` the design's name, caption, font and size, creates every
-    // control, sets the keyboard order and puts the focus on its first control.
-    WidgetSet(QWidget *window, const design::WindowDesign &design, Showing showing = Showing::ByCaller);
+    // What pressing a push button runs.
+    using Pressed = std::function<void(const design::Control &button)>;
 
+    // Gives `window` the design's name, caption, font and size, creates the
+    // controls of the first tab and of no tab, sets the keyboard order and
+    // puts the focus on its first control.
+    WidgetSet(QWidget *window, const design::WindowDesign &design, Showing showing, Pressed pressed);
+
+    // A control, or nullptr while its tab has never been shown.
     QWidget *at(std::string_view name) const;
     template <typename T>
     T *at(std::string_view name) const
@@ -38,8 +47,13 @@ public:
     }
 
 private:
-    QWidget *create(const design::Control &control, QWidget *window, const design::WindowDesign &design);
+    void createControls(int tab);
+    QWidget *create(const design::Control &control);
+    void setKeyboardOrder();
 
+    QWidget *m_window;
+    const design::WindowDesign &m_design;
+    Pressed m_pressed;
     std::map<std::string, QWidget *, std::less<>> m_widgets;
 };
 

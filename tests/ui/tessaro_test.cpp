@@ -46,6 +46,7 @@ protected:
 TEST_F(MainWindow, LaunchButtonsStandWhereTheLayoutPutsThem)
 {
     ASSERT_NE(tabs, nullptr);
+    showEveryTab(*window);
     const design::WindowDesign &layout = design::mainWindowDesign();
     int launchButtons = 0;
     for (const design::Control &control : layout.controls) {
@@ -92,6 +93,7 @@ TEST_F(MainWindow, WindowAndItsFixedControlsMatchTheLayout)
 
 TEST_F(MainWindow, EveryLabelShowsAllOfItsText)
 {
+    showEveryTab(*window);
     const auto labels = window->findChildren<QLabel *>();
     EXPECT_EQ(labels.size(), 19);
     for (QLabel *label : labels)
@@ -109,6 +111,7 @@ TEST_F(MainWindow, EveryLabelShowsAllOfItsText)
 
 TEST_F(MainWindow, FrameCaptionsAreBoldAndWhatIsInsideIsNot)
 {
+    showEveryTab(*window);
     for (QGroupBox *frame : window->findChildren<QGroupBox *>()) {
         EXPECT_TRUE(frame->font().bold()) << frame->objectName().toStdString();
         for (QWidget *inside : frame->findChildren<QWidget *>())
@@ -288,7 +291,9 @@ TEST(MainWindowShownFirst, MatchesTheWindowShownAfterItsControls)
 {
     ui::MainWindow usual;
     usual.show();
+    showEveryTab(usual);
     ui::MainWindow shownFirst(ui::Showing::BeforeControls);
+    showEveryTab(shownFirst);
     const QList<QWidget *> expected = usual.findChildren<QWidget *>(), actual = shownFirst.findChildren<QWidget *>();
     ASSERT_EQ(actual.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {

@@ -3,6 +3,8 @@
 // Driving the windows as a user would, without a display: keys and clicks
 // through Qt Test, the focus as the user sees it.
 
+#include "ui/tab_control.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -37,6 +39,16 @@ T *child(const QWidget &window, const char *name)
     T *found = window.findChild<T *>(QLatin1String(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
+}
+
+// Shows each tab once, the first last, as a user who looks at them all: the
+// controls of a tab are made when it is first shown.
+inline void showEveryTab(const QWidget &window)
+{
+    auto *tabs = window.findChild<ui::TabControl *>(QStringLiteral("SSTab1"));
+    ASSERT_NE(tabs, nullptr);
+    for (int tab = tabs->count() - 1; tab >= 0; --tab)
+        tabs->setCurrentIndex(tab);
 }
 
 // The focused control's name; a tab row answers with its tab control's name.
