@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -218,27 +219,20 @@ TEST_F(ProcessStart, ALauncherStartedWithoutStandardDescriptorsHandsTheServerNon
 
 namespace {
 
-// An xterm that speaks xterm's slave mode without a display: it writes down
-// how it was called and its pid, sends the window id as the real one does
-// and a command typed at once, and holds the terminal like an open window.
+// The stand-in xterm (support/fake_xterm.cpp), found on PATH as "xterm".
 class FakeXterm {
 public:
     explicit FakeXterm(std::string records) : m_records(std::move(records))
     {
-        writeFile(m_bin.file("xterm"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_QWSV_RECORD_DIR/xterm.args\"\n"
-                                       "echo $$ > \"$FAKE_QWSV_RECORD_DIR/xterm.pid\"\n"
-                                       "printf '2a00007\\nstatus\\n' >&3\nexec sleep 60\n");
-        ::chmod(m_bin.file("xterm").c_str(), 0755);
+        std::filesystem::create_symlink(FAKE_XTERM_PATH, m_bin.file("xterm"));
     }
     ~FakeXterm() { close(); }
 
     const std::string &directory() const { return m_bin.path(); }
     std::string arguments() const { return readFile(m_records + "/xterm.args"); }
-    long pid() const
-    {
-        const std::string text = readFile(m_records + "/xterm.pid");
-        return text.empty() ? 0 : std::stol(text);
-    }
+    std::string screen() const { return readFile(m_records + "/xterm.screen"); }
+    long pid() const { return number("xterm.pid"); }
+    long console() const { return number("xterm.child"); }
     // The window's close box; waits until it is gone.
     void close() const
     {
@@ -247,11 +241,17 @@ public:
     }
     void forget() const
     {
-        std::filesystem::remove(m_records + "/xterm.args");
-        std::filesystem::remove(m_records + "/xterm.pid");
+        for (const char *name : {"xterm.args", "xterm.pid", "xterm.child", "xterm.screen"})
+            std::filesystem::remove(m_records + "/" + name);
     }
 
 private:
+    long number(const std::string &name) const
+    {
+        const std::string text = readFile(m_records + "/" + name);
+        return text.empty() ? 0 : std::stol(text);
+    }
+
     TempDir m_bin;
     std::string m_records;
 };
@@ -306,22 +306,37 @@ protected:
     }
 };
 
+// The go-between xterm runs, beside the test program as beside Tessaro.
+std::string consoleProgram() { return std::filesystem::canonical("/proc/self/exe").parent_path() / "tessaro-console"; }
+
+// The fields of /proc/PID/stat after the name, from the state on.
+std::vector<std::string> processStat(long pid)
+{
+    const std::string line = readFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream after(line.substr(line.rfind(')') + 2));
+    return {std::istream_iterator<std::string>(after), std::istream_iterator<std::string>()};
+}
+
 TEST_F(ConsoleChoice, AServerGetsAConsoleWindowOnlyWhereOneCanBeShown)
 {
     quake.setMode("read");
     const std::string realXterm = "/usr/bin/xterm";
+    const std::string offered = xterm.directory() + ":/usr/bin:/bin";
     struct Case {
         const char *name;
         std::optional<std::string> display;
         std::string path;
         bool console;
+        const char *xtermMode = "";
     };
     std::vector<Case> cases = {
-        {"display and xterm", kNobodysDisplay, "/nowhere:" + xterm.directory() + ":/usr/bin:/bin", true},
-        {"no display", std::nullopt, xterm.directory() + ":/usr/bin:/bin", false},
-        {"empty display", "", xterm.directory() + ":/usr/bin:/bin", false},
+        {"display and xterm", kNobodysDisplay, "/nowhere:" + offered, true},
+        {"no display", std::nullopt, offered, false},
+        {"empty display", "", offered, false},
         {"no xterm on the path", kNobodysDisplay, "/nowhere", false},
         {"an xterm only in the current directory", kNobodysDisplay, ":.", false},
+        {"an xterm that ends without showing a window", kNobodysDisplay, offered, false, "dead"},
+        {"an xterm whose window never comes", kNobodysDisplay, offered, false, "silent"},
     };
     if (exists(realXterm))
         cases.push_back({"a display that nobody serves", kNobodysDisplay, "/usr/bin:/bin", false});
@@ -331,47 +346,91 @@ TEST_F(ConsoleChoice, AServerGetsAConsoleWindowOnlyWhereOneCanBeShown)
         xterm.forget();
         ScopedEnvironment display("DISPLAY", c.display);
         ScopedEnvironment path("PATH", c.path);
+        ScopedEnvironment mode("FAKE_XTERM_MODE", c.xtermMode);
         const ServerCommand command = composeCommand(*findEntry("cmd27601"), quake.quakeDirectory(), "fortress");
+        const std::size_t servers = quake.records().size();
         const StartResult result = startServer(command);
         quake.adopt(result.processId);
         ASSERT_TRUE(result.started) << result.reason;
         EXPECT_EQ(result.console, c.console);
         const auto record = quake.waitForRecord(result.processId);
         ASSERT_TRUE(record);
+        const std::string line = quake.quakeDirectory() + "/qwsv +gamedir fortress -port 27601";
         EXPECT_EQ(record->argv, (std::vector<std::string>{quake.quakeDirectory() + "/qwsv", "+gamedir", "fortress",
                                                           "-port", "27601"}));
         EXPECT_EQ(record->fields.at("cwd"), quake.quakeDirectory());
         if (!c.console) {
-            EXPECT_EQ(xterm.pid(), 0);
+            // A window that was not given its server is gone: exactly one server, detached.
+            EXPECT_TRUE(waitUntil([&] { return !processAlive(xterm.pid()); }));
             EXPECT_EQ(record->fields.at("stdin"), "/dev/null");
+            EXPECT_EQ(quake.records().size(), servers + 1);
             continue;
         }
+        EXPECT_EQ(xterm.arguments(), "-iconic\n-T\n27601 fortress (starting)\n-n\n27601 fortress (starting)\n-e\n"
+                                         + consoleProgram() + "\n3\n27601\n27601 fortress\n" + quake.quakeDirectory()
+                                         + "\n--\n" + quake.quakeDirectory() + "/qwsv\n+gamedir\nfortress\n-port\n27601\n");
         const std::string terminal = record->fields.at("stdin");
-        EXPECT_EQ(xterm.arguments(), "-iconic\n-hold\n-T\n" + quake.quakeDirectory()
-                                         + "/qwsv +gamedir fortress -port 27601\n-n\n27601 fortress\n-S" + terminal
-                                         + "/3\n");
         EXPECT_EQ(record->fields.at("fdtargets"), "0:" + terminal + "\n1:" + terminal + "\n2:" + terminal);
-        // Its controlling terminal, whose hang-up ends it even if it ignores end of input, as a real server does.
-        std::ifstream stat("/proc/" + record->fields.at("pid") + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        std::istringstream after(line.substr(line.rfind(')') + 2));
-        std::string state, parent, group, session, controlling;
-        after >> state >> parent >> group >> session >> controlling;
+        // In its console's session, which is not Tessaro's, in the terminal's
+        // foreground (^C reaches it), the terminal controlling it (its hang-up
+        // ends the server even if it ignores end of input, as a real one does).
+        const std::vector<std::string> stat = processStat(result.processId);
         struct stat device {};
         ::stat(terminal.c_str(), &device);
-        EXPECT_EQ(controlling, std::to_string(device.st_rdev));
-        EXPECT_EQ(session, record->fields.at("pid"));
-        // What is typed reaches the server; the window id never does.
+        EXPECT_EQ(stat.at(1), std::to_string(xterm.console()));  // parent
+        EXPECT_EQ(stat.at(3), std::to_string(xterm.console()));  // session
+        EXPECT_NE(stat.at(3), std::to_string(::getsid(0)));
+        EXPECT_EQ(stat.at(4), std::to_string(device.st_rdev));   // controlling terminal
+        EXPECT_EQ(stat.at(5), stat.at(2));                        // foreground group
+        // What is typed reaches the server; the window's title is its line.
         const std::string input = quake.recordDirectory() + "/" + record->fields.at("pid") + ".input";
-        for (int i = 0; i < 400 && readFile(input).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_EQ(readFile(input), "status\n");
+        EXPECT_TRUE(waitUntil([&] { return readFile(input) == "status\n"; })) << readFile(input);
+        EXPECT_TRUE(waitUntil([&] { return xterm.screen().find("\033]2;" + line + "\a\033]1;27601 fortress\a") != std::string::npos; }))
+            << xterm.screen();
         // Closing the window hangs the terminal up, which ends the server.
         xterm.close();
-        for (int i = 0; i < 400 && processAlive(result.processId); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_FALSE(processAlive(result.processId)) << "the server outlived its console";
+        EXPECT_TRUE(waitUntil([&] { return !processAlive(result.processId); })) << "the server outlived its console";
+    }
+}
+
+// Whether or not Tessaro still runs, the console says how its server ended,
+// and only then answers to the name `pkill -x tessaro-ended` looks for.
+TEST_F(ConsoleChoice, AConsoleSaysHowItsServerEnded)
+{
+    struct Case {
+        const char *name;
+        const char *serverMode;
+        int signal;
+        std::string lastLine;
+    };
+    const std::vector<Case> cases = {
+        {"an exit", "exit", 0, "The server on port 27601 ended with exit status 0."},
+        {"a crash", "stay", SIGSEGV, "The server on port 27601 ended by signal 11 (Segmentation fault)."},
+    };
+    std::optional<ScopedEnvironment> display, path;
+    offerConsole(display, path);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        xterm.forget();
+        quake.setMode(c.serverMode);
+        const StartResult result = startServer(composeCommand(*findEntry("cmd27601"), quake.quakeDirectory(), "fortress"));
+        quake.adopt(result.processId);
+        ASSERT_TRUE(result.console) << result.reason;
+        ASSERT_TRUE(quake.waitForRecord(result.processId));
+        const std::string name = "/proc/" + std::to_string(xterm.console()) + "/comm";
+        if (c.signal) {
+            EXPECT_EQ(readFile(name), "tessaro-console\n");
+            ::kill(static_cast<pid_t>(result.processId), c.signal);
+        }
+        EXPECT_TRUE(waitUntil([&] { return xterm.screen().find(c.lastLine) != std::string::npos; })) << xterm.screen();
+        const std::string screen = xterm.screen();
+        EXPECT_EQ(screen.substr(screen.rfind('\n', screen.size() - 3) + 1), c.lastLine + "\r\n");
+        const std::string ended = "27601 fortress (ended)";
+        EXPECT_NE(screen.find("\033]2;" + ended + "\a\033]1;" + ended + "\a"), std::string::npos) << screen;
+        EXPECT_TRUE(waitUntil([&] { return readFile(name) == "tessaro-ended\n"; }));
+        const long console = xterm.console();
+        xterm.close();
+        EXPECT_TRUE(waitUntil([&] { return !processAlive(console); })) << "the console outlived its window";
     }
 }
 
