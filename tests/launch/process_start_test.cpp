@@ -349,10 +349,12 @@ TEST_F(ConsoleChoice, AServerGetsAConsoleWindowOnlyWhereOneCanBeShown)
         ScopedEnvironment mode("FAKE_XTERM_MODE", c.xtermMode);
         const ServerCommand command = composeCommand(*findEntry("cmd27601"), quake.quakeDirectory(), "fortress");
         const std::size_t servers = quake.records().size();
+        const int descriptors = openDescriptors();
         const StartResult result = startServer(command);
         quake.adopt(result.processId);
         ASSERT_TRUE(result.started) << result.reason;
         EXPECT_EQ(result.console, c.console);
+        EXPECT_EQ(openDescriptors(), descriptors) << "the start kept a descriptor";
         const auto record = quake.waitForRecord(result.processId);
         ASSERT_TRUE(record);
         const std::string line = quake.quakeDirectory() + "/qwsv +gamedir fortress -port 27601";

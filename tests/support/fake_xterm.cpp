@@ -1,6 +1,6 @@
 // Stands in for xterm in tests, without a display: it runs the program after
 // -e as xterm does, in a session of its own on a terminal of its own, with
-// the descriptors it was given, and ends when that program ends.  Killing it
+// the descriptors it was given and one more, and ends when that program ends.  Killing it
 // closes the window: the terminal is hung up.
 //
 // FAKE_QWSV_RECORD_DIR  where it writes xterm.args (one argument a line),
@@ -17,6 +17,7 @@
 #include <fstream>
 #include <string>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -55,6 +56,9 @@ int main(int argc, char **argv)
             pause();
     }
 
+    // A descriptor of its own left open to the program, as terminals may leave one.
+    if (open("/dev/null", O_RDONLY) < 0)
+        return 1;
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {

@@ -170,7 +170,7 @@ endedAs "${windows[2]}" 27602 "by signal 11 (Segmentation fault)"
 # Every console of an ended server closes by that name, and nothing else:
 # pkill as a host runs it, kept to this test's consoles' sessions.
 sessions=$(IFS=,; echo "${consoles[*]}")
-pkill -x -s "$sessions" tessaro-ended
+pkill -x -s "$sessions" tessaro-ended || fail "pkill -x tessaro-ended found no console"
 for i in 0 1 2; do
     waitFor '! xprop -id "${windows[i]}" WM_NAME >/dev/null 2>&1' || fail "an ended server's console stayed"
 done
