@@ -9,6 +9,7 @@ ServerCommand composeCommand(const LaunchEntry &entry, std::string_view quakeDir
     command.quakeDirectory = quakeDirectory;
     command.program = std::string(quakeDirectory) + "\\qwsv";
     command.shortName = std::to_string(entry.port);
+    command.port = entry.port;
     if (entry.form == CommandForm::GameDirectory) {
         command.arguments = " +gamedir ";
         command.arguments += gameDirectory;

@@ -17,6 +17,7 @@ struct ServerCommand {
     std::string program;         // the Quake directory followed by "\qwsv"
     std::string arguments;       // everything after it, leading blank included
     std::string shortName;       // the port, then any game directory: what a task bar has room for
+    int port = 0;
 
     // The whole line, joined as it is: nothing quoted, nothing trimmed.
     std::string line() const { return program + arguments; }

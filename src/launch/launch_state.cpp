@@ -15,7 +15,7 @@ settings::ReadResult LaunchState::getdir(GameType gametype)
     return read;
 }
 
-LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
+LaunchOutcome beginLaunch(LaunchState &state, const LaunchEntry &entry)
 {
     LaunchOutcome outcome;
     // The settings file went with the directory: say so, rather than that it is missing.
@@ -31,8 +31,23 @@ LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
     }
     const ServerCommand command = composeCommand(entry, state.quakeDirectory(), state.gameDirectory());
     outcome.commandLine = command.line();
-    outcome.start = startServer(command);
-    outcome.status = outcome.start.started ? LaunchStatus::Started : LaunchStatus::StartFailed;
+    ServerStart start = beginServerStart(command);
+    outcome.start = std::move(start.result);
+    outcome.pending = std::move(start.pending);
+    outcome.status = outcome.pending         ? LaunchStatus::Pending
+                     : outcome.start.started ? LaunchStatus::Started
+                                             : LaunchStatus::StartFailed;
+    return outcome;
+}
+
+LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
+{
+    LaunchOutcome outcome = beginLaunch(state, entry);
+    if (outcome.pending) {
+        outcome.start = finishServerStart(*outcome.pending);
+        outcome.pending.reset();
+        outcome.status = outcome.start.started ? LaunchStatus::Started : LaunchStatus::StartFailed;
+    }
     return outcome;
 }
 

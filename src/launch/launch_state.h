@@ -8,6 +8,7 @@
 #include "launch/process_start.h"
 #include "settings/settings_file.h"
 
+#include <memory>
 #include <string>
 
 namespace launch {
@@ -31,17 +32,23 @@ enum class LaunchStatus {
     Started,
     SettingsFailed,  // the settings could not be read; nothing was started
     StartFailed,     // the server program could not be started
+    Pending,         // its console is being opened: the start finishes later (`pending`)
 };
 
 struct LaunchOutcome {
     LaunchStatus status = LaunchStatus::SettingsFailed;
     settings::ReadResult settings;  // the read that preceded the start
     std::string commandLine;        // as composed, when the settings were read
-    StartResult start;              // when a start was attempted
+    StartResult start;              // when a start was attempted; final unless Pending
+    std::unique_ptr<PendingStart> pending;  // for Pending: to be watched until it gives the final start
 };
 
 // The body of every launch button.  Each call reads the settings file again,
-// so directories applied a moment ago take effect at once.
+// so directories applied a moment ago take effect at once.  Never waits for
+// a console window: that start is handed over, Pending.
+LaunchOutcome beginLaunch(LaunchState &state, const LaunchEntry &entry);
+
+// beginLaunch, then the wait for a pending start: the outcome is final.
 LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry);
 
 }  // namespace launch

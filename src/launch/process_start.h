@@ -6,6 +6,8 @@
 #include "launch/command_line.h"
 #include "launch/start_failure.h"
 
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,9 +24,33 @@ struct StartResult {
     std::string reason;            // the failure in words (startFailureCause); empty when started
 };
 
-// Returns once the server program is running, or once it is certain that it
-// will not: whatever keeps the system from running it is reported here,
-// sorted into a StartFailure.
+// A start that finishes later: on a desktop the server is started from its
+// console window, which xterm takes a moment to show.  The caller's event loop
+// watches descriptor() and calls advance() when it is readable or when
+// deadline() has passed.
+class PendingStart {
+public:
+    virtual ~PendingStart() = default;
+    virtual int descriptor() const = 0;
+    virtual std::chrono::steady_clock::time_point deadline() const = 0;
+    // The outcome once it is final; nothing while it is not (keep watching).
+    virtual std::optional<StartResult> advance() = 0;
+};
+
+struct ServerStart {
+    StartResult result;                     // final unless pending is set
+    std::unique_ptr<PendingStart> pending;  // set while the console is being opened
+};
+
+// Never waits for a console window.  Whatever keeps the system from running
+// the server is reported, sorted into a StartFailure, in the final result.
+ServerStart beginServerStart(const ServerCommand &command);
+
+// Waits for a pending start to finish, and returns its outcome.
+StartResult finishServerStart(PendingStart &pending);
+
+// beginServerStart, then finishServerStart: returns once the server program
+// is running, or once it is certain that it will not.
 StartResult startServer(const ServerCommand &command);
 
 // For the start of main(): the kernel reaps every child of this process the

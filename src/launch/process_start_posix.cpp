@@ -4,6 +4,7 @@
 #include "launch/exec_failure_posix.h"
 #include "launch/spawn_posix.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +32,12 @@ std::optional<std::string> currentDirectory()
         buffer.resize(buffer.size() * 2);
     }
     return std::string(buffer.data());
+}
+
+bool isExecutableFile(const std::string &path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
 // On a desktop each server gets a console of its own, as on Windows: an
@@ -52,59 +60,137 @@ std::optional<std::string> consoleTerminal()
         if (directory.empty() || directory.front() != '/')
             continue;
         const std::string candidate = std::string(directory) + "/xterm";
-        struct stat status {};
-        if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+        if (isExecutableFile(candidate))
             return candidate;
     }
     return std::nullopt;
 }
 
-// The console's title: the line as the program runs here, with / and with
-// its arguments as the server gets them.
-std::string titleOf(const ProgramInvocation &invocation)
+// The program xterm runs for the server: beside this one, as in the build
+// tree, or where the package installs it, relative to this one.  Without it
+// the server runs detached, as without xterm.
+std::optional<std::string> consoleProgram()
 {
-    std::string title;
-    for (const std::string &argument : invocation.argv)
-        title += (title.empty() ? "" : " ") + argument;
-    return title;
+    std::vector<char> self(PATH_MAX + 1);
+    const ssize_t length = ::readlink("/proc/self/exe", self.data(), self.size() - 1);
+    if (length <= 0)
+        return std::nullopt;
+    std::string directory(self.data(), static_cast<std::size_t>(length));
+    directory.resize(directory.find_last_of('/'));
+    const std::string name(console::kProgramName);
+    for (const std::string &candidate :
+         {directory + "/" + name, directory + "/" TESSARO_CONSOLE_FROM_PROGRAM "/" + name}) {
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    return std::nullopt;
 }
+
+std::optional<ConsoleWindow> consoleWindow(const ServerCommand &command)
+{
+    auto xterm = consoleTerminal();
+    auto program = xterm ? consoleProgram() : std::nullopt;
+    if (!program)
+        return std::nullopt;
+    return ConsoleWindow{std::move(*xterm), std::move(*program), command.port, command.shortName};
+}
+
+// What the system said to running the server: `error` is its errno.
+StartResult spawned(StartResult result, const ServerCommand &command, const ProgramInvocation &invocation, int error,
+                    long pid)
+{
+    if (error != 0) {
+        if (command.quakeDirectory.empty())
+            return failedStart(result, StartFailure::NoQuakeDirectory);
+        const ExecFailure failure = classifyExecFailure(error, invocation);
+        return failedStart(result, failure.failure, failure.detail);
+    }
+    result.started = true;
+    result.processId = pid;
+    return result;
+}
+
+StartResult startDetached(const StartResult &result, const ServerCommand &command, const ProgramInvocation &invocation)
+{
+    const Spawned server = spawnDetached({invocation.program, invocation.argv, invocation.workingDirectory, {}, -1});
+    return spawned(result, command, invocation, server.error, server.pid);
+}
+
+// A server that its console window starts.  A window that cannot be shown
+// leaves the server to run detached.
+class ConsoleServerStart final : public PendingStart {
+public:
+    ConsoleServerStart(std::unique_ptr<ConsoleStart> console, StartResult result, ServerCommand command,
+                       ProgramInvocation invocation)
+        : m_console(std::move(console)), m_result(std::move(result)), m_command(std::move(command)),
+          m_invocation(std::move(invocation))
+    {
+    }
+
+    int descriptor() const override { return m_console->descriptor(); }
+    std::chrono::steady_clock::time_point deadline() const override { return m_console->deadline(); }
+
+    std::optional<StartResult> advance() override
+    {
+        const auto outcome = m_console->advance();
+        if (!outcome)
+            return std::nullopt;
+        switch (outcome->kind) {
+        case ConsoleStart::Outcome::Started:
+            m_result.console = true;
+            return spawned(m_result, m_command, m_invocation, 0, outcome->value);
+        case ConsoleStart::Outcome::Refused:
+            return spawned(m_result, m_command, m_invocation, static_cast<int>(outcome->value), 0);
+        case ConsoleStart::Outcome::NoWindow:
+            break;
+        }
+        return startDetached(m_result, m_command, m_invocation);
+    }
+
+private:
+    std::unique_ptr<ConsoleStart> m_console;
+    StartResult m_result;
+    ServerCommand m_command;
+    ProgramInvocation m_invocation;
+};
 
 }  // namespace
 
-StartResult startServer(const ServerCommand &command)
+ServerStart beginServerStart(const ServerCommand &command)
 {
     StartResult result;
     const std::optional<std::string> launcherDirectory = currentDirectory();
     const bool relative = command.quakeDirectory.empty() || command.quakeDirectory.front() != '/';
     if (!launcherDirectory && relative && !command.quakeDirectory.empty())
-        return failedStart(result, StartFailure::WorkingDirectoryDeleted, deletedDirectoryName());
-    const ProgramInvocation invocation = toInvocation(command, launcherDirectory.value_or("/"));
+        return {failedStart(result, StartFailure::WorkingDirectoryDeleted, deletedDirectoryName()), nullptr};
+    ProgramInvocation invocation = toInvocation(command, launcherDirectory.value_or("/"));
     result.program = invocation.program;
     result.workingDirectory = invocation.workingDirectory;
 
-    SpawnPlan plan{invocation.program, invocation.argv, invocation.workingDirectory, {}, -1};
-    std::unique_ptr<Console> console;
-    if (const auto xterm = consoleTerminal()) {
-        // A console that cannot be shown leaves the server to run detached.
-        console = Console::open(*xterm, titleOf(invocation), command.shortName);
-        if (console)
-            plan.terminal = console->terminal();
+    if (const auto window = consoleWindow(command)) {
+        if (auto console = ConsoleStart::open(*window, invocation))
+            return {result, std::make_unique<ConsoleServerStart>(std::move(console), result, command,
+                                                                 std::move(invocation))};
     }
+    return {startDetached(result, command, invocation), nullptr};
+}
 
-    const Spawned server = spawnDetached(plan);
-    if (server.error != 0) {
-        if (command.quakeDirectory.empty())
-            return failedStart(result, StartFailure::NoQuakeDirectory);
-        const ExecFailure failure = classifyExecFailure(server.error, invocation);
-        return failedStart(result, failure.failure, failure.detail);
+StartResult finishServerStart(PendingStart &pending)
+{
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(pending.deadline()
+                                                                       - std::chrono::steady_clock::now());
+        pollfd channel{pending.descriptor(), POLLIN, 0};
+        ::poll(&channel, 1, static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0)));
+        if (auto result = pending.advance())
+            return *result;
     }
-    if (console) {
-        console->handOver();
-        result.console = true;
-    }
-    result.started = true;
-    result.processId = server.pid;
-    return result;
+}
+
+StartResult startServer(const ServerCommand &command)
+{
+    ServerStart start = beginServerStart(command);
+    return start.pending ? finishServerStart(*start.pending) : start.result;
 }
 
 std::optional<std::string> deletedWorkingDirectory()

@@ -104,6 +104,18 @@ StartResult startServer(const ServerCommand &command)
     return result;
 }
 
+// The system opens the console itself: a start is final at once.
+ServerStart beginServerStart(const ServerCommand &command) { return {startServer(command), nullptr}; }
+
+StartResult finishServerStart(PendingStart &pending)
+{
+    for (;;) {
+        if (auto result = pending.advance())
+            return *result;
+        ::Sleep(1);
+    }
+}
+
 // A Windows program always has its standard handles, the system keeps no
 // zombies, and a directory in use cannot be deleted.
 void ensureStandardDescriptors() {}

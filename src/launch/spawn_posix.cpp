@@ -69,7 +69,7 @@ int prepare(SpawnSetup &setup, const SpawnPlan &plan)
     // First, before 0 to 2 are replaced: the descriptor may be one of them.
     // Its own number given twice clears close-on-exec.
     if (!error && plan.passOn >= 0)
-        error = ::posix_spawn_file_actions_adddup2(&actions, plan.passOn, STDERR_FILENO + 1);
+        error = ::posix_spawn_file_actions_adddup2(&actions, plan.passOn, kPassedOnDescriptor);
     if (!error && plan.terminal.empty()) {
         error = ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
@@ -86,7 +86,7 @@ int prepare(SpawnSetup &setup, const SpawnPlan &plan)
     }
     if (!error && !plan.workingDirectory.empty())
         error = ::posix_spawn_file_actions_addchdir_np(&actions, plan.workingDirectory.c_str());
-    const int firstClosed = plan.passOn >= 0 ? STDERR_FILENO + 2 : STDERR_FILENO + 1;
+    const int firstClosed = plan.passOn >= 0 ? kPassedOnDescriptor + 1 : STDERR_FILENO + 1;
     return error ? error : ::posix_spawn_file_actions_addclosefrom_np(&actions, firstClosed);
 }
 

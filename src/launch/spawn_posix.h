@@ -19,8 +19,10 @@ struct SpawnPlan {
     // program's controlling terminal.  Empty: input from /dev/null, output
     // where the launcher's goes.
     std::string terminal;
-    int passOn = -1;  // a descriptor of the launcher's handed on as descriptor 3
+    int passOn = -1;  // a descriptor of the launcher's handed on as kPassedOnDescriptor
 };
+
+inline constexpr int kPassedOnDescriptor = 3;
 
 struct Spawned {
     pid_t pid = 0;

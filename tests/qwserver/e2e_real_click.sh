@@ -86,8 +86,10 @@ if command -v xterm >/dev/null; then
     reply=$(waitForAnswer 27601) || fail "no server answered from its console: $reply"
     case $reply in *"*gamedir=fortress"*) ;; *) fail "the console's server runs another mod: $reply" ;; esac
     server=$(servers | while read -r pid; do [ "$(cat /proc/$pid/comm)" = mvdsv ] && echo "$pid"; done)
-    # Tessaro starts the server on a terminal of its own, which an xterm shows.
-    terminal=$(readlink "/proc/$server/fd/0")
-    pgrep -f -- "xterm .* -S$terminal/[0-9]+$" >/dev/null || fail "the server's terminal $terminal is in no console window"
+    # The console's go-between started the server, in the xterm that shows it.
+    console=$(awk '/^PPid:/ { print $2 }' "/proc/$server/status")
+    [ "$(cat "/proc/$console/comm")" = tessaro-console ] || fail "the server was started by $(cat "/proc/$console/comm")"
+    xterm=$(awk '/^PPid:/ { print $2 }' "/proc/$console/status")
+    [ "$(cat "/proc/$xterm/comm")" = xterm ] || fail "the server's console runs in $(cat "/proc/$xterm/comm"), not xterm"
 fi
 echo "PASS: a click started a TeamFortress server that answers on 27601; a second click's server gave way"

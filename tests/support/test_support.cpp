@@ -168,6 +168,17 @@ void stopProcess(long pid)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 namespace {
 
 // The state letter ("R", "S", "Z", ...) of each child of this process.

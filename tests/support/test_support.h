@@ -97,6 +97,8 @@ std::string fakeQwsvPath();
 bool processAlive(long pid);
 // Kills and waits until the process is gone.
 void stopProcess(long pid);
+// Polls `done` until it holds or `timeout` has passed; whether it held.
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 // Zombie children of this process.
 int zombieChildren();
 // Children of this process in any state, zombies included.
