@@ -1,7 +1,7 @@
 // What a LAN operator waits for and pays with real QuakeWorld servers
 // (Debian's mvdsv on a generated Quake directory, on 127.0.0.1):
 //
-//   launch (launchServer) to first answer, median of 20
+//   launch (launchServerAndWait) to first answer, median of 20
 //   46 launches in a row until all 46 answer
 //   memory and processor time of the 46 idle servers
 //
@@ -124,7 +124,7 @@ launch::LaunchOutcome launchQuietly(launch::LaunchState &state, const launch::La
                                     const Scratch &scratch)
 {
     qwfixture::ServerOutputToFile output(scratch.log());
-    launch::LaunchOutcome outcome = launch::launchServer(state, entry);
+    launch::LaunchOutcome outcome = launch::launchServerAndWait(state, entry);
     servers.adopt(outcome.start.processId);
     if (outcome.status != launch::LaunchStatus::Started)
         fail("launching " + std::string(entry.buttonName()) + " failed: " + outcome.start.reason);
@@ -190,7 +190,7 @@ int main()
         servers.stopAll();
     }
     std::sort(samples.begin(), samples.end());
-    std::printf("launch (launchServer) to first answer, median of %d: %.1f ms (min %.1f, max %.1f)\n", kSamples,
+    std::printf("launch (launchServerAndWait) to first answer, median of %d: %.1f ms (min %.1f, max %.1f)\n", kSamples,
                 (samples[kSamples / 2 - 1] + samples[kSamples / 2]) / 2, samples.front(), samples.back());
 
     const auto start = Clock::now();

@@ -8,6 +8,8 @@
 #include "design/messages.h"
 #include "design/window_design.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,6 +45,11 @@ public:
     // creating it on first use and loading it when it is not loaded, and
     // brings it to the front.
     virtual void present(SecondaryWindow window) = 0;
+    // Calls `then` once, from the event loop, when `descriptor` is readable or
+    // `deadline` has passed, whichever comes first; not at all if the main
+    // window goes first.  The only wait there is: nothing blocks the window.
+    virtual void watch(int descriptor, std::chrono::steady_clock::time_point deadline,
+                       std::function<void()> then) = 0;
 };
 
 // One window's behaviour, alive while the window is loaded.

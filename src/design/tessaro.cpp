@@ -4,6 +4,12 @@ namespace design {
 
 tessaro::tessaro(WindowView &view, Desktop &desktop) : m_view(view), m_desktop(desktop) {}
 
+tessaro::~tessaro()
+{
+    for (PendingLaunch &launch : m_pending)
+        launch::finishServerStart(*launch.start);
+}
+
 void tessaro::Form_Load() { m_view.selectTab(MainTab); }
 
 void tessaro::click(const Control &button)
@@ -36,9 +42,37 @@ void tessaro::Command1_Click() { m_view.unloadWindow(); }
 
 void tessaro::launchButton_Click(const launch::LaunchEntry &entry)
 {
-    const launch::LaunchOutcome outcome = launch::launchServer(m_launchState, entry);
+    launch::LaunchOutcome outcome = launch::launchServer(m_launchState, entry);
+    if (outcome.status == launch::LaunchStatus::Pending) {
+        // xterm takes a moment to show the console; the window goes on
+        // meanwhile, and says so if the server then does not start.
+        watch(m_pending.insert(m_pending.end(), {&entry, std::move(outcome.pending)}));
+        return;
+    }
     if (outcome.status != launch::LaunchStatus::Started)
         m_view.warn(launchFailureMessage(entry, outcome));
+}
+
+void tessaro::watch(PendingLaunches::iterator launch)
+{
+    m_desktop.watch(launch->start->descriptor(), launch->start->deadline(), [this, launch] { advance(launch); });
+}
+
+void tessaro::advance(PendingLaunches::iterator launch)
+{
+    const std::optional<launch::StartResult> start = launch->start->advance();
+    if (!start) {
+        watch(launch);
+        return;
+    }
+    const launch::LaunchEntry &entry = *launch->entry;
+    m_pending.erase(launch);
+    if (!start->started) {
+        launch::LaunchOutcome failed;
+        failed.status = launch::LaunchStatus::StartFailed;
+        failed.start = *start;
+        m_view.warn(launchFailureMessage(entry, failed));
+    }
 }
 
 }  // namespace design

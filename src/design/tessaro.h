@@ -3,6 +3,9 @@
 #include "design/form.h"
 #include "launch/launch_state.h"
 
+#include <list>
+#include <memory>
+
 namespace design {
 
 // The main window's behaviour: five tabs, 46 launch buttons, Configure,
@@ -10,6 +13,9 @@ namespace design {
 class tessaro : public Form {
 public:
     tessaro(WindowView &view, Desktop &desktop);
+    // Starts still waiting for their console are finished: a click is a
+    // server, also when the program ends right after it.
+    ~tessaro() override;
 
     void Form_Load() override;
     void click(const Control &button) override;
@@ -21,9 +27,19 @@ private:
     // The handler of every launch button, given the button's catalogue entry.
     void launchButton_Click(const launch::LaunchEntry &entry);
 
+    // A launch whose server starts once its console is shown.
+    struct PendingLaunch {
+        const launch::LaunchEntry *entry;
+        std::unique_ptr<launch::PendingStart> start;
+    };
+    using PendingLaunches = std::list<PendingLaunch>;
+    void watch(PendingLaunches::iterator launch);
+    void advance(PendingLaunches::iterator launch);
+
     WindowView &m_view;
     Desktop &m_desktop;
     launch::LaunchState m_launchState;
+    PendingLaunches m_pending;
 };
 
 }  // namespace design

@@ -15,7 +15,7 @@ settings::ReadResult LaunchState::getdir(GameType gametype)
     return read;
 }
 
-LaunchOutcome beginLaunch(LaunchState &state, const LaunchEntry &entry)
+LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
 {
     LaunchOutcome outcome;
     // The settings file went with the directory: say so, rather than that it is missing.
@@ -40,9 +40,9 @@ LaunchOutcome beginLaunch(LaunchState &state, const LaunchEntry &entry)
     return outcome;
 }
 
-LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry)
+LaunchOutcome launchServerAndWait(LaunchState &state, const LaunchEntry &entry)
 {
-    LaunchOutcome outcome = beginLaunch(state, entry);
+    LaunchOutcome outcome = launchServer(state, entry);
     if (outcome.pending) {
         outcome.start = finishServerStart(*outcome.pending);
         outcome.pending.reset();

@@ -46,9 +46,10 @@ struct LaunchOutcome {
 // The body of every launch button.  Each call reads the settings file again,
 // so directories applied a moment ago take effect at once.  Never waits for
 // a console window: that start is handed over, Pending.
-LaunchOutcome beginLaunch(LaunchState &state, const LaunchEntry &entry);
-
-// beginLaunch, then the wait for a pending start: the outcome is final.
 LaunchOutcome launchServer(LaunchState &state, const LaunchEntry &entry);
+
+// launchServer, then the wait for a pending start: the outcome is final.  For
+// callers without an event loop.
+LaunchOutcome launchServerAndWait(LaunchState &state, const LaunchEntry &entry);
 
 }  // namespace launch

@@ -16,6 +16,7 @@ public:
     ~MainWindow() override;
 
     void present(design::SecondaryWindow window) override;
+    void watch(int descriptor, std::chrono::steady_clock::time_point deadline, std::function<void()> then) override;
 
     // The secondary windows while they exist (tests look at them).
     SecondaryWindow *configureDialog() const { return m_configure; }

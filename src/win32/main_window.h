@@ -18,6 +18,7 @@ public:
     void show(int showCommand);
 
     void present(design::SecondaryWindow window) override;
+    void watch(int descriptor, std::chrono::steady_clock::time_point deadline, std::function<void()> then) override;
 
     // The secondary windows once first used (tests look at them).
     SecondaryWindow *configureDialog() const { return m_configure.get(); }

@@ -34,7 +34,7 @@ protected:
 
     LaunchOutcome launch(std::string_view button)
     {
-        LaunchOutcome outcome = launchServer(state, *findEntry(button));
+        LaunchOutcome outcome = launchServerAndWait(state, *findEntry(button));
         quake.adopt(outcome.start.processId);
         return outcome;
     }
@@ -144,7 +144,7 @@ TEST_F(Launching, AThousandLaunchesLeaveNoDescriptorNoChildAndNoGrowth)
     const LaunchEntry &entry = *findEntry("cmd27601");
     const auto launchMany = [&](int count) {
         for (int i = 0; i < count; ++i) {
-            const LaunchOutcome outcome = launchServer(state, entry);
+            const LaunchOutcome outcome = launchServerAndWait(state, entry);
             servers.push_back(outcome.start.processId);
             ASSERT_EQ(outcome.status, LaunchStatus::Started) << outcome.start.reason;
         }
@@ -196,7 +196,7 @@ TEST_F(Launching, TheServerOutlivesTheLaunchersTerminalAndHoldsNothingOfIt)
             ::dup2(tty, fd);
         ::close(tty);
         [[maybe_unused]] const int settingsFile = ::open("tessaro.cfg", O_RDONLY);
-        const LaunchOutcome outcome = launchServer(state, *findEntry("cmd27601"));
+        const LaunchOutcome outcome = launchServerAndWait(state, *findEntry("cmd27601"));
         const std::string server = std::to_string(outcome.start.processId);
         (void)!::write(report[1], server.data(), server.size());
         ::close(report[1]);

@@ -218,48 +218,6 @@ TEST_F(ProcessStart, ALauncherStartedWithoutStandardDescriptorsHandsTheServerNon
 
 namespace {
 
-// An xterm without a display: it writes down how it was called and its pid,
-// then becomes the program after -e, as xterm runs it, with one descriptor
-// of its own left open, as terminals may leave one, and a file for a screen.
-// FAKE_XTERM_MODE "dead" ends at once, as without a display; "silent" never
-// runs the program, as on a display that never answers.
-class FakeXterm {
-public:
-    explicit FakeXterm(std::string records) : m_records(std::move(records))
-    {
-        writeFile(m_bin.file("xterm"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_QWSV_RECORD_DIR/xterm.args\"\n"
-                                       "echo $$ > \"$FAKE_QWSV_RECORD_DIR/xterm.pid\"\n"
-                                       "case $FAKE_XTERM_MODE in dead) exit 1 ;; silent) exec sleep 60 ;; esac\n"
-                                       "while [ \"$1\" != -e ]; do shift; done\nshift\n"
-                                       "exec \"$@\" </dev/null >\"$FAKE_QWSV_RECORD_DIR/xterm.screen\" 2>&1 5</dev/null\n");
-        ::chmod(m_bin.file("xterm").c_str(), 0755);
-    }
-    ~FakeXterm() { close(); }
-
-    const std::string &directory() const { return m_bin.path(); }
-    std::string arguments() const { return readFile(m_records + "/xterm.args"); }
-    std::string screen() const { return readFile(m_records + "/xterm.screen"); }
-    long pid() const
-    {
-        const std::string text = readFile(m_records + "/xterm.pid");
-        return text.empty() ? 0 : std::stol(text);
-    }
-    // The window's close box; waits until it is gone.
-    void close() const
-    {
-        if (pid() > 0 && processAlive(pid()))
-            stopProcess(pid());
-    }
-    void forget() const
-    {
-        for (const char *name : {"xterm.args", "xterm.pid", "xterm.screen"})
-            std::filesystem::remove(m_records + "/" + name);
-    }
-
-private:
-    TempDir m_bin;
-    std::string m_records;
-};
 
 // A copy of the stand-in server with its ELF header changed by `patch`:
 // what an old 32-bit server, or one for another processor, is to the kernel.
@@ -294,9 +252,6 @@ void nameAnotherProcessor(std::string &elf)
     const Elf64_Half vax = EM_VAX;  // one that no emulator on the machine is likely to take
     std::memcpy(elf.data() + offsetof(Elf64_Ehdr, e_machine), &vax, sizeof vax);
 }
-
-// Set, so that a console is on offer, but served by nobody.
-constexpr const char *kNobodysDisplay = ":4093";
 
 class ConsoleChoice : public ::testing::Test {
 protected:
@@ -466,7 +421,7 @@ TEST_F(ConsoleChoice, EveryStartFailureIsReportedWithItsCauseAndAdvice)
                     if (::chdir(root.c_str()) != 0 || !fault.inLauncher())
                         return std::string("cannot be made here");
                     LaunchState state;
-                    const LaunchOutcome launch = launchServer(state, *findEntry("cmd27601"));
+                    const LaunchOutcome launch = launchServerAndWait(state, *findEntry("cmd27601"));
                     const StartMessage message = startFailureMessage(launch.start, 27601);
                     return std::to_string(launch.status == LaunchStatus::StartFailed) + "|"
                         + std::to_string(static_cast<int>(launch.start.failure)) + "|" + launch.start.detail + "|"

@@ -214,10 +214,10 @@ TEST_F(ProcessStartWin, AButtonReadsTheSettingsAndStartsItsServer)
 
     LaunchState state;
     quake.select();
-    LaunchOutcome outcome = launchServer(state, *findEntry("cmd27601"));
+    LaunchOutcome outcome = launchServerAndWait(state, *findEntry("cmd27601"));
     if (outcome.status == LaunchStatus::StartFailed && underWine()
         && outcome.start.reason.find(win_api::systemMessage(ERROR_INTERNAL_ERROR)) != std::string::npos)
-        outcome = launchServer(state, *findEntry("cmd27601"));  // see startServerForTest()
+        outcome = launchServerAndWait(state, *findEntry("cmd27601"));  // see startServerForTest()
     quake.adopt(outcome.start.processId);
     ASSERT_EQ(outcome.status, LaunchStatus::Started) << outcome.start.reason;
     EXPECT_EQ(outcome.commandLine, quake.quakeDirectory() + "\\qwsv +gamedir fortress -port 27601");

@@ -86,7 +86,7 @@ TEST(DemoQuake, TheFirstClickOnAnyGroupStartsARealServerAndAChangedDemoIsKept)
         for (const LaunchGroup &group : kLaunchGroups) {
             const LaunchEntry &entry = entriesOfGameType(group.gameType).front();
             ServerOutputToFile output(root.file("servers.log"));
-            const LaunchOutcome outcome = launchServer(state, entry);
+            const LaunchOutcome outcome = launchServerAndWait(state, entry);
             servers.adopt(outcome.start.processId);
             ASSERT_EQ(outcome.status, LaunchStatus::Started) << outcome.start.reason;
         }

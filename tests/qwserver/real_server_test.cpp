@@ -63,7 +63,7 @@ protected:
     LaunchOutcome launch(LaunchState &state, const LaunchEntry &entry)
     {
         ServerOutputToFile output(root.file("servers.log"));
-        LaunchOutcome outcome = launchServer(state, entry);
+        LaunchOutcome outcome = launchServerAndWait(state, entry);
         servers.adopt(outcome.start.processId);
         return outcome;
     }

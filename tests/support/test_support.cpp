@@ -83,6 +83,38 @@ ScopedCurrentDirectory::~ScopedCurrentDirectory()
 
 std::string fakeQwsvPath() { return FAKE_QWSV_PATH; }
 
+FakeXterm::FakeXterm(std::string records) : m_records(std::move(records))
+{
+    writeFile(m_bin.file("xterm"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$FAKE_QWSV_RECORD_DIR/xterm.args\"\n"
+                                   "echo $$ > \"$FAKE_QWSV_RECORD_DIR/xterm.pid\"\n"
+                                   "case $FAKE_XTERM_MODE in dead) exit 1 ;; silent) exec sleep 60 ;; esac\n"
+                                   "while [ \"$1\" != -e ]; do shift; done\nshift\n"
+                                   "exec \"$@\" </dev/null >\"$FAKE_QWSV_RECORD_DIR/xterm.screen\" 2>&1 5</dev/null\n");
+    ::chmod(m_bin.file("xterm").c_str(), 0755);
+}
+
+std::string FakeXterm::arguments() const { return readFile(m_records + "/xterm.args"); }
+
+std::string FakeXterm::screen() const { return readFile(m_records + "/xterm.screen"); }
+
+long FakeXterm::pid() const
+{
+    const std::string text = readFile(m_records + "/xterm.pid");
+    return text.empty() ? 0 : std::stol(text);
+}
+
+void FakeXterm::close() const
+{
+    if (pid() > 0 && processAlive(pid()))
+        stopProcess(pid());
+}
+
+void FakeXterm::forget() const
+{
+    for (const char *name : {"xterm.args", "xterm.pid", "xterm.screen"})
+        fs::remove(m_records + "/" + name);
+}
+
 ScopedEnvironment::ScopedEnvironment(const char *name, const std::optional<std::string> &value) : m_name(name)
 {
     if (const char *previous = std::getenv(name))

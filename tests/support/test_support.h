@@ -94,6 +94,35 @@ private:
 };
 
 std::string fakeQwsvPath();
+
+// An xterm without a display: it writes down how it was called and its pid
+// in `records`, then becomes the program after -e, as xterm runs it, with one
+// descriptor of its own left open, as terminals may leave one, and a file for
+// a screen.  FAKE_XTERM_MODE "dead" ends at once, as without a display;
+// "silent" never runs the program, as on a display that never answers.
+class FakeXterm {
+public:
+    explicit FakeXterm(std::string records);
+    ~FakeXterm() { close(); }
+    FakeXterm(const FakeXterm &) = delete;
+    FakeXterm &operator=(const FakeXterm &) = delete;
+
+    const std::string &directory() const { return m_bin.path(); }
+    std::string arguments() const;
+    std::string screen() const;
+    long pid() const;
+    // The window's close box; waits until it is gone.
+    void close() const;
+    // Its records, for the next start.
+    void forget() const;
+
+private:
+    TempDir m_bin;
+    std::string m_records;
+};
+
+// A display that is set, so that a console is on offer, but served by nobody.
+inline constexpr const char *kNobodysDisplay = ":4093";
 bool processAlive(long pid);
 // Kills and waits until the process is gone.
 void stopProcess(long pid);

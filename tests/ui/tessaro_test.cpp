@@ -27,7 +27,7 @@ protected:
 
     void TearDown() override
     {
-        for (auto *box : window->findChildren<QMessageBox *>())
+        for (auto *box : window ? window->findChildren<QMessageBox *>() : QList<QMessageBox *>())
             delete box;
     }
 
@@ -233,26 +233,36 @@ TEST_F(MainWindow, FailedLaunchesSayWhatIsWrongAndWhatToDo)
         const char *name;
         std::function<void()> prepare;
         std::vector<QString> textParts;
+        bool console = false;  // on a desktop, where the start waits for its console
     };
     const QString cfg = QString::fromStdString(quake.root() + "/tessaro.cfg");
     const QString missingQuake = QString::fromStdString(quake.root() + "/empty");
+    const auto noQwsv = [&] {
+        std::filesystem::create_directories(missingQuake.toStdString());
+        writeSettings(missingQuake.toStdString());
+    };
     const std::vector<Case> cases = {
         {"no settings file", [] {}, {cfg, QStringLiteral("No server was started"), QStringLiteral("Configure")}},
         {"short settings file", [&] { writeFile("tessaro.cfg", quake.quakeDirectory() + ",fortress\r\n"); },
          {cfg, QStringLiteral("holds 2 of the nine"), QStringLiteral("missing directories")}},
-        {"no qwsv", [&] {
-             std::filesystem::create_directory(missingQuake.toStdString());
-             writeSettings(missingQuake.toStdString());
-         },
-         {missingQuake + "/qwsv does not exist", QStringLiteral("port 27601")}},
+        {"no qwsv", noQwsv, {missingQuake + "/qwsv does not exist", QStringLiteral("port 27601")}},
+        {"no qwsv, told by its console", noQwsv, {missingQuake + "/qwsv does not exist"}, true},
     };
+    FakeXterm xterm(quake.recordDirectory());
     showActive(*window);
     tabs->setCurrentIndex(3);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove("tessaro.cfg");
         c.prepare();
+        std::optional<ScopedEnvironment> display, path;
+        if (c.console) {
+            display.emplace("DISPLAY", kNobodysDisplay);
+            path.emplace("PATH", xterm.directory() + ":/usr/bin:/bin");
+        }
         QTest::mouseClick(button("cmd27601"), Qt::LeftButton);
+        // The click returns before the console has answered; the message follows.
+        EXPECT_EQ(warning() != nullptr, !c.console);
         ASSERT_EVENTUALLY(warning() && warning()->isVisible());
         const QString all = warning()->text() + " " + warning()->informativeText();
         for (const QString &part : c.textParts)
@@ -261,6 +271,21 @@ TEST_F(MainWindow, FailedLaunchesSayWhatIsWrongAndWhatToDo)
         delete warning();
     }
     EXPECT_TRUE(quake.records().empty());
+}
+
+// The console of a click made just before Exit is still opening when the
+// program ends: its server starts all the same.
+TEST_F(MainWindow, AClickJustBeforeExitStillStartsItsServer)
+{
+    writeSettings(quake.quakeDirectory());
+    quake.setMode("exit");
+    FakeXterm xterm(quake.recordDirectory());
+    ScopedEnvironment display("DISPLAY", kNobodysDisplay);
+    ScopedEnvironment path("PATH", xterm.directory() + ":/usr/bin:/bin");
+    tabs->setCurrentIndex(3);
+    QTest::mouseClick(button("cmd27601"), Qt::LeftButton);
+    window.reset();
+    ASSERT_EVENTUALLY(quake.records().size() == 1u);
 }
 
 TEST_F(MainWindow, ExitClosesEverythingAndWritesNothing)
