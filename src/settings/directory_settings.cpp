@@ -23,7 +23,8 @@ public:
 
     // Reads the next field into `value`.  `consumeDelimiter` is false for the
     // last field wanted, so that nothing after it is ever looked at.
-    Step next(std::string &value, bool consumeDelimiter)
+    // `holdsNul` says whether the field's bytes, quotes and all, hold a NUL.
+    Step next(std::string &value, bool consumeDelimiter, bool &holdsNul)
     {
         const std::size_t start = m_pos;
         std::size_t pos = m_pos;
@@ -50,6 +51,7 @@ public:
                     // The last field wanted: whatever follows its closing quote is never needed.
                     if (const auto refused = refusal(start, end))
                         return *refused;
+                    holdsNul = hasNul(start, end);
                     m_pos = end;
                     return Step::Field;
                 }
@@ -71,6 +73,7 @@ public:
         if (end == m_bytes.size() && !m_endOfFile)
             return needMore(start);
 
+        holdsNul = hasNul(start, end);
         m_pos = end;
         m_afterComma = false;
         if (consumeDelimiter && end < m_bytes.size()) {
@@ -92,15 +95,19 @@ public:
     }
 
 private:
-    // Why the field that spans [start, end) so far cannot be a directory.
-    // Only the bytes within the bound are searched for a NUL, so that a piece
-    // of the file and the whole file give the same answer.
+    // Only the bytes within the bound are searched, so that a piece of the
+    // file and the whole file give the same answer.
+    bool hasNul(std::size_t start, std::size_t end) const
+    {
+        return m_bytes.substr(start, std::min(end - start, kMaxFieldBytes + 1)).find('\0') != std::string_view::npos;
+    }
+
+    // Why the field that spans [start, end) so far cannot be a directory:
+    // it runs past the bound, and is binary junk if it holds a NUL as well.
     std::optional<Step> refusal(std::size_t start, std::size_t end) const
     {
-        if (m_bytes.substr(start, std::min(end - start, kMaxFieldBytes + 1)).find('\0') != std::string_view::npos)
-            return Step::HoldsNul;
         if (end - start > kMaxFieldBytes)
-            return Step::TooLong;
+            return hasNul(start, end) ? Step::HoldsNul : Step::TooLong;
         return std::nullopt;
     }
 
@@ -134,9 +141,13 @@ ParseResult parseFields(std::string_view bytes, bool endOfFile)
     FieldScanner scanner(bytes, endOfFile);
     for (int field = 1; field <= kSlotCount; ++field) {
         std::string value;
-        switch (scanner.next(value, field < kSlotCount)) {
+        bool holdsNul = false;
+        switch (scanner.next(value, field < kSlotCount, holdsNul)) {
         case FieldScanner::Step::Field:
-            result.directories.slot(field) = std::move(value);
+            if (holdsNul)
+                result.slotsWithNul.push_back(field);
+            else
+                result.directories.slot(field) = std::move(value);
             result.fieldsRead = field;
             break;
         case FieldScanner::Step::NoField:

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace settings {
 
@@ -46,13 +47,18 @@ enum class ParseStatus {
     NeedMore,      // the bytes end before the ninth field does; give more
     TooFewFields,  // the end of the file came before the ninth field
     FieldTooLong,  // a field runs past kMaxFieldBytes
-    HoldsNul,      // a field holds a NUL byte, which no directory name does
+    HoldsNul,      // a field that holds a NUL byte runs past kMaxFieldBytes: no settings file at all
 };
 
 struct ParseResult {
     ParseStatus status = ParseStatus::NeedMore;
     Directories directories;  // the fields read so far; all nine when Complete
     int fieldsRead = 0;
+    // Fields that hold a NUL byte, which no directory name does: counted as
+    // read, their values left empty, so that the others are not lost.
+    std::vector<int> slotsWithNul{};
+
+    bool operator==(const ParseResult &) const = default;
 };
 
 // Comma-delimited sequential input of the first nine fields of `bytes`,
@@ -62,7 +68,8 @@ struct ParseResult {
 // A field that begins with a double quote runs to the next double quote; the
 // quotes are not part of the value and anything between the closing quote and
 // the field's end is dropped.  A quote that is never closed runs to the end of
-// the file.  Nothing after the ninth field is looked at.  `endOfFile` says
+// the file.  A field with a NUL byte anywhere in it is read as empty and
+// named in slotsWithNul.  Nothing after the ninth field is looked at.  `endOfFile` says
 // whether `bytes` is all there is; without it, the parser asks for more rather
 // than guess where a field ends.
 ParseResult parseFields(std::string_view bytes, bool endOfFile);

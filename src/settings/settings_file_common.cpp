@@ -18,6 +18,15 @@ constexpr std::string_view kTemporaryAlphabet = "0123456789abcdefghijklmnopqrstu
 
 std::string temporaryPrefix() { return std::string(".") + kFileName + "."; }
 
+// "directory 2", "directories 2 and 5", "directories 2, 3 and 5".
+std::string directoriesNamed(const std::vector<int> &slots)
+{
+    std::string named = slots.size() == 1 ? "directory " : "directories ";
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        named += (i == 0 ? "" : i + 1 == slots.size() ? " and " : ", ") + std::to_string(slots[i]);
+    return named;
+}
+
 }  // namespace
 
 void readFields(ReadResult &result, const ReadChunk &readChunk)
@@ -40,6 +49,7 @@ void readFields(ReadResult &result, const ReadChunk &readChunk)
             continue;
         result.directories = std::move(parsed.directories);
         result.fieldsRead = parsed.fieldsRead;
+        result.slotsWithNul = std::move(parsed.slotsWithNul);
         switch (parsed.status) {
         case ParseStatus::Complete:
         case ParseStatus::NeedMore:
@@ -51,16 +61,27 @@ void readFields(ReadResult &result, const ReadChunk &readChunk)
                 + " of the nine directories.";
             break;
         case ParseStatus::HoldsNul:
-            result.failure = ReadFailure::Unreadable;
+            result.failure = ReadFailure::HoldsNul;
             result.reason = unreadableReason(result.path, "directory " + std::to_string(parsed.fieldsRead + 1)
                                                               + " contains a NUL byte, which no directory name holds");
-            break;
+            return;
         case ParseStatus::FieldTooLong:
             result.failure = ReadFailure::FieldTooLong;
             result.reason = result.path + " is not a settings file Tessaro can read: directory "
                 + std::to_string(parsed.fieldsRead + 1) + " is longer than " + std::to_string(kMaxFieldBytes)
                 + " bytes.";
             break;
+        }
+        if (!result.slotsWithNul.empty()) {
+            const std::string named = directoriesNamed(result.slotsWithNul);
+            const std::string holds = named + (result.slotsWithNul.size() == 1 ? " contains" : " contain")
+                + " a NUL byte, which no directory name holds";
+            if (result.ok()) {
+                result.failure = ReadFailure::HoldsNul;
+                result.reason = unreadableReason(result.path, holds);
+            } else {
+                result.reason += "  Besides, " + holds + ".";
+            }
         }
         return;
     }

@@ -101,6 +101,10 @@ Directories fromFileEncoding(const Directories &directories)
 
 std::string displayPath(const std::string &path) { return narrow(win_api::fullPath(widen(path))); }
 
+// What the system answers when another program holds the file open without
+// sharing it, or has locked a part of it.
+bool heldByAnotherProgram(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
 std::wstring directoryOf(const std::wstring &path)
 {
     const auto separator = path.find_last_of(L"\\/");
@@ -185,6 +189,9 @@ ReadResult readDirectoriesFrom(const std::string &path)
         } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             result.failure = ReadFailure::Missing;
             result.reason = detail::missingReason(result.path);
+        } else if (heldByAnotherProgram(error)) {
+            result.failure = ReadFailure::Locked;
+            result.reason = detail::unreadableReason(result.path, systemMessage(error));
         } else {
             result.failure = ReadFailure::Unreadable;
             result.reason = detail::unreadableReason(result.path, systemMessage(error));
@@ -199,15 +206,19 @@ ReadResult readDirectoriesFrom(const std::string &path)
 
     // Binary reads: line ends reach the parser as they are, CR LF included,
     // and the parser takes CR, LF and CR LF alike.
+    bool lockedWhileRead = false;
     detail::readFields(result, [&](char *buffer, std::size_t capacity,
                                    std::string &reason) -> std::optional<std::size_t> {
         DWORD got = 0;
         if (!::ReadFile(file.get(), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
+            lockedWhileRead = heldByAnotherProgram(::GetLastError());
             reason = systemMessage(::GetLastError());
             return std::nullopt;
         }
         return got;
     });
+    if (lockedWhileRead)
+        result.failure = ReadFailure::Locked;  // a range another program locked
     result.directories = fromFileEncoding(result.directories);
     return result;
 }
@@ -262,7 +273,14 @@ WriteResult writeDirectoriesTo(const std::string &path, const Directories &direc
     if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(temporary.c_str());
-        result.reason = detail::replaceFailedReason(result.path, systemMessage(error));
+        // "Access is denied" is all the system says of a file another program
+        // holds open: asking for the right to replace it tells which it is.
+        Handle probe(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const bool held = !probe.valid() && heldByAnotherProgram(::GetLastError());
+        result.reason = detail::replaceFailedReason(
+            result.path, held ? "another program holds it open (close that program, then click Apply again)"
+                              : systemMessage(error));
         return result;
     }
     result.written = true;

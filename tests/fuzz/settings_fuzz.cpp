@@ -44,20 +44,21 @@ void check(bool condition, const char *what)
         fail(what);
 }
 
-bool sameOutcome(const ParseResult &a, const ParseResult &b)
-{
-    return a.status == b.status && a.fieldsRead == b.fieldsRead && a.directories == b.directories;
-}
+bool sameOutcome(const ParseResult &a, const ParseResult &b) { return a == b; }
 
-// The first fieldsRead values are the ones read; the rest are empty.
+// The first fieldsRead values are the ones read; the rest, and those that
+// held a NUL byte, are empty.
 void checkShape(const ParseResult &result)
 {
     for (int slot = 1; slot <= settings::kSlotCount; ++slot) {
         const std::string &value = result.directories.slot(slot);
         check(value.size() <= settings::kMaxFieldBytes, "a value is longer than the bound");
+        check(value.find('\0') == std::string::npos, "a value holds a NUL byte");
         if (slot > result.fieldsRead)
             check(value.empty(), "a value beyond the fields read is not empty");
     }
+    for (int slot : result.slotsWithNul)
+        check(slot <= result.fieldsRead && result.directories.slot(slot).empty(), "a NUL field was kept");
     const bool complete = result.status == ParseStatus::Complete;
     check(complete == (result.fieldsRead == settings::kSlotCount), "fieldsRead disagrees with the status");
 }
@@ -135,9 +136,13 @@ void checkReadMatches(const ReadResult &read, const ParseResult &parsed)
 {
     check(read.fieldsRead == parsed.fieldsRead, "the reader and the parser read different numbers of fields");
     check(read.directories == parsed.directories, "the reader and the parser read different values");
+    check(read.slotsWithNul == parsed.slotsWithNul, "the reader and the parser found NUL bytes apart");
     switch (parsed.status) {
     case ParseStatus::Complete:
-        check(read.ok() && read.reason.empty(), "a complete file was not read");
+        if (parsed.slotsWithNul.empty())
+            check(read.ok() && read.reason.empty(), "a complete file was not read");
+        else
+            check(read.failure == ReadFailure::HoldsNul, "a NUL byte in a complete file was not reported");
         break;
     case ParseStatus::TooFewFields:
         check(read.failure == ReadFailure::TooFewFields, "a short file was not reported short");
@@ -150,7 +155,7 @@ void checkReadMatches(const ReadResult &read, const ParseResult &parsed)
               "an overlong field's reason does not name the bound");
         break;
     case ParseStatus::HoldsNul:
-        check(read.failure == ReadFailure::Unreadable, "a NUL byte was not reported");
+        check(read.failure == ReadFailure::HoldsNul, "a NUL byte was not reported");
         check(read.reason.find("contains a NUL byte") != std::string::npos, "a NUL byte's reason");
         break;
     case ParseStatus::NeedMore:

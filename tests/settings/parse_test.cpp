@@ -23,6 +23,7 @@ struct ParseCase {
     ParseStatus status;
     int fieldsRead;
     Directories expected;  // compared for Complete and TooFewFields
+    std::vector<int> slotsWithNul = {};
 };
 
 std::string repeated(const std::string &piece, int times)
@@ -86,8 +87,10 @@ const std::vector<ParseCase> kParseCases = {
     {"an endless run of blanks is refused", "a," + std::string(settings::kMaxFieldBytes + 1, ' '), false,
      ParseStatus::FieldTooLong, 1, Directories()},
 
-    {"a NUL byte is refused before its field ends", std::string("a,fort") + '\0' + "re", false,
-     ParseStatus::HoldsNul, 1, Directories()},
+    {"a NUL byte leaves only its own field empty", std::string("q,a\0b,c,d,e,f,g,h,i\r\n", 20), true,
+     ParseStatus::Complete, 9, dirs({"q", "", "c", "d", "e", "f", "g", "h", "i"}), {2}},
+    {"a NUL in a field longer than any directory is no settings file",
+     "a," + std::string(settings::kMaxFieldBytes + 1, '\0'), false, ParseStatus::HoldsNul, 1, Directories()},
 };
 
 void PrintTo(const ParseCase &c, std::ostream *out) { *out << c.name; }
@@ -100,6 +103,7 @@ TEST_P(ParseFields, ReadsAsAHandEditedFileIsMeant)
     const auto result = parseFields(c.input, c.endOfFile);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.fieldsRead, c.fieldsRead);
+    EXPECT_EQ(result.slotsWithNul, c.slotsWithNul);
     if (c.status == ParseStatus::Complete || c.status == ParseStatus::TooFewFields) {
         EXPECT_EQ(result.directories.values(), c.expected.values());
     }

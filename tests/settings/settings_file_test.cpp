@@ -13,7 +13,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,7 +46,7 @@ struct ChildRead {
     settings::ReadResult result;
 };
 
-ChildRead readInChild(const std::string &path)
+ChildRead readInChild(const std::string &path, ChildOptions options = {})
 {
     const auto outcome = runInChild(
         [&] {
@@ -55,7 +57,10 @@ ChildRead readInChild(const std::string &path)
                 out += " " + std::to_string(value.size()) + " " + value;
             return out;
         },
-        {.timeLimitSeconds = 10});
+        [&] {
+            options.timeLimitSeconds = 10;
+            return options;
+        }());
     ChildRead child;
     child.signal = outcome.signal;
     if (outcome.exitCode != 0)
@@ -191,39 +196,86 @@ TEST_F(SettingsFile, FailuresSayWhatIsWrongWithWhichFile)
         const char *name;
         std::function<void()> prepare;
         ReadFailure failure;
-        const char *reasonPart;
+        std::string reasonPart;
+        ChildOptions options = {};
     };
-    const std::vector<Case> cases = {
+    const std::string sticky = dir.file("sticky");
+    // A link or file of its own, given to another user.
+    const auto nobodys = [](const std::string &path) { ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0); };
+    std::vector<Case> cases = {
         {"missing", [] {}, ReadFailure::Missing, "There is no settings file"},
         {"short", [&] { writeFile(cfg, "/srv/quake,fortress\r\n"); }, ReadFailure::TooFewFields, "holds 2 of the nine"},
         {"empty", [&] { writeFile(cfg, ""); }, ReadFailure::TooFewFields, "holds none of the nine"},
         {"directory", [&] { ::mkdir(cfg.c_str(), 0755); }, ReadFailure::NotAFile, "is a directory"},
         {"fifo without a writer", [&] { ::mkfifo(cfg.c_str(), 0644); }, ReadFailure::NotAFile, "not a regular file"},
         {"link to a device", [&] { ::symlink("/dev/zero", cfg.c_str()); }, ReadFailure::NotAFile, "not a regular file"},
-        {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::Unreadable,
-         firstHoldsNul.c_str()},
+        {"a socket",
+         [&] {
+             sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+             cfg.copy(address.sun_path, sizeof address.sun_path - 1);
+             const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+             ::close(listener);
+         },
+         ReadFailure::NotAFile, "not a regular file"},
+        {"no descriptor to spare", [&] { writeFile(cfg, kSampleLine); }, ReadFailure::OutOfFiles,
+         "cannot be read: Tessaro has as many files open as it may", {.noSpareDescriptor = true}},
+        {"binary junk", [&] { writeFile(cfg, std::string(100000, '\0')); }, ReadFailure::HoldsNul, firstHoldsNul},
         {"a NUL in a directory", [&] { writeFile(cfg, std::string("/srv/quake,fort") + '\0' + "ress" + kSampleLine); },
-         ReadFailure::Unreadable, "cannot be read: directory 2 contains a NUL byte, which no directory name holds"},
+         ReadFailure::HoldsNul, "cannot be read: directory 2 contains a NUL byte, which no directory name holds"},
         {"link to a sparse terabyte of zeros",
          [&] {
              writeSparse(dir.file("huge"), "", off_t(1) << 40);
              ::symlink("huge", cfg.c_str());
          },
-         ReadFailure::Unreadable, firstHoldsNul.c_str()},
+         ReadFailure::HoldsNul, firstHoldsNul},
         {"link to a file that keeps growing",
          [&] {
              growing.start(dir.file("growing"), 3 * settings::kMaxFieldBytes);
              ::symlink("growing", cfg.c_str());
          },
-         ReadFailure::FieldTooLong, tooLong.c_str()},
+         ReadFailure::FieldTooLong, tooLong},
         {"link to itself", [&] { ::symlink("tessaro.cfg", cfg.c_str()); }, ReadFailure::Unreadable,
          "Too many levels of symbolic links"},
     };
+    // Whoever owns the settings decides what a click runs: neither another
+    // user's file nor a link of theirs on the way is read.
+    if (runningAsRoot()) {
+        cases.push_back({"another user's file in a sticky directory",
+                         [&] {
+                             ::chmod(dir.path().c_str(), 01777);
+                             writeFile(cfg, kSampleLine);
+                             nobodys(cfg);
+                         },
+                         ReadFailure::Untrusted, "is not read: it belongs to nobody, not to you or root."});
+        cases.push_back({"another user's link to root's file",
+                         [&] {
+                             writeFile(dir.file("mine"), kSampleLine);
+                             ::symlink("mine", cfg.c_str());
+                             nobodys(cfg);
+                         },
+                         ReadFailure::Untrusted, "is not read: it is a symbolic link that belongs to nobody"});
+        cases.push_back({"another user's directory link in a sticky directory",
+                         [&] {
+                             std::filesystem::create_directories(dir.file("elsewhere"));
+                             writeFile(dir.file("elsewhere/tessaro.cfg"), kSampleLine);
+                             ::mkdir(sticky.c_str(), 01777);
+                             ::chmod(sticky.c_str(), 01777);
+                             ::symlink("../elsewhere", (sticky + "/dlink").c_str());
+                             nobodys(sticky + "/dlink");
+                             ::symlink("sticky/dlink/tessaro.cfg", cfg.c_str());
+                         },
+                         ReadFailure::Untrusted,
+                         "the symbolic link " + sticky + "/dlink on its way belongs to nobody, in " + sticky
+                             + ", where anyone may put links"});
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(cfg);
+        std::filesystem::remove_all(sticky);
         c.prepare();
-        const ChildRead read = readInChild(cfg);
+        const ChildRead read = readInChild(cfg, c.options);
+        ::chmod(dir.path().c_str(), 0755);
         growing.stop();
         EXPECT_TRUE(read.finished) << "the read hung or crashed: signal " << read.signal;
         EXPECT_EQ(read.result.failure, c.failure);
@@ -255,6 +307,12 @@ TEST_F(SettingsFile, OddButWellFormedFilesReadCorrectly)
         {"a longest directory whose CR ends a read",
          [&] { writeFile(cfg, std::string(4094, 'a') + "," + longest + "\r\nctf,duel1,duel2,duel3,duel4,arena,requiem\r\n"); },
          Directories({std::string(4094, 'a'), longest, "ctf", "duel1", "duel2", "duel3", "duel4", "arena", "requiem"})},
+        {"a file of its own in a sticky directory",
+         [&] {
+             ::chmod(dir.path().c_str(), 01777);
+             writeFile(cfg, kSampleLine);
+         },
+         kSample},
         {"a settings line followed by a terabyte",
          [&] {
              writeSparse(dir.file("huge"), kSampleLine, off_t(1) << 40);
@@ -268,6 +326,7 @@ TEST_F(SettingsFile, OddButWellFormedFilesReadCorrectly)
         std::filesystem::remove_all(dir.file("huge"));
         c.prepare();
         const ChildRead read = readInChild(cfg);
+        ::chmod(dir.path().c_str(), 0755);
         EXPECT_TRUE(read.finished) << "the read hung or crashed: signal " << read.signal;
         EXPECT_TRUE(read.result.ok()) << read.result.reason;
         EXPECT_EQ(read.result.directories, c.expected);
@@ -338,6 +397,15 @@ TEST_F(SettingsFile, FailedWriteLeavesTheOldFileWhole)
         cases.push_back({"another user's link in a sticky directory", 01777, 0, {}, othersLink, plantLink(mine)});
         cases.push_back({"another user's link to a new file", 01777, 0, {}, othersLink, plantLink(mine + ".new")});
         cases.push_back({"another user's link in a writable directory", 0777, 0, {}, othersLink, plantLink(mine)});
+        // Root's own link, through another user's directory link in a sticky directory.
+        cases.push_back({"another user's directory link on the way", 0755, 0, {},
+                         "/sticky/dlink on its way belongs to nobody, in " + dir.file("sticky"), [&] {
+                             ::mkdir(dir.file("sticky").c_str(), 01777);
+                             ::chmod(dir.file("sticky").c_str(), 01777);
+                             ::symlink(elsewhere.path().c_str(), dir.file("sticky/dlink").c_str());
+                             ASSERT_EQ(::lchown(dir.file("sticky/dlink").c_str(), 65534, 65534), 0);
+                             ::symlink("sticky/dlink/settings.cfg", cfg.c_str());
+                         }});
     }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -191,7 +191,7 @@ TEST_F(SettingsFileWin, FailuresSayWhatIsWrongWithWhichFile)
              holder = std::make_unique<OpenElsewhere>(cfg, GENERIC_READ, 0);
              ASSERT_TRUE(holder->open());
          },
-         ReadFailure::Unreadable, "cannot be read: " + win_api::systemMessage(ERROR_SHARING_VIOLATION) + "."},
+         ReadFailure::Locked, "cannot be read: " + win_api::systemMessage(ERROR_SHARING_VIOLATION) + "."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,7 +223,7 @@ TEST_F(SettingsFileWin, FailedWriteLeavesTheOldFileWhole)
              holder = std::make_unique<OpenElsewhere>(cfg, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
              ASSERT_TRUE(holder->open());
          },
-         "Could not replace " + cfg + ": "},
+         "Could not replace " + cfg + ": another program holds it open (close that program, then click Apply again)."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -294,6 +294,13 @@ ChildOutcome runInChild(const std::function<std::string()> &body, ChildOptions o
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(91);
         }
+        if (options.noSpareDescriptor) {
+            const int lowestFree = ::dup(STDIN_FILENO);
+            ::close(lowestFree);
+            const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
+            if (lowestFree < 0 || ::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                ::_exit(92);
+        }
         const std::string output = body();
         std::size_t done = 0;
         while (done < output.size()) {

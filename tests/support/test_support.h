@@ -152,6 +152,7 @@ struct ChildOutcome {
 struct ChildOptions {
     bool unprivileged = false;        // as root, run as nobody so permission bits apply
     std::optional<long> fileSizeLimit{};
+    bool noSpareDescriptor = false;   // every further open fails with EMFILE
     // A body that hangs is ended by SIGALRM after this long.
     std::optional<unsigned> timeLimitSeconds{};
 };
