@@ -1,5 +1,6 @@
 #include "design/form1.h"
 
+#include "launch/process_start.h"
 #include "settings/settings_file.h"
 
 #include <utility>
@@ -21,6 +22,7 @@ void Form1::Form_Load()
     for (int slot = 1; slot <= readable; ++slot)
         m_view.setBoxText(boxForSlot(slot), read.directories.slot(slot));
     m_loadWarning = configureLoadMessage(read);
+    m_fileContentsLoaded = read.contentsRead();
 }
 
 void Form1::shown()
@@ -39,6 +41,15 @@ void Form1::click(const Control &button)
 
 void Form1::Command2_Click()
 {
+    // A file the dialog could not read is replaced only once it has gone:
+    // until then the boxes say nothing of what it holds.
+    if (!m_fileContentsLoaded) {
+        const settings::ReadResult now = settings::readDirectories();
+        if (now.failure != settings::ReadFailure::Missing) {
+            m_view.warn(configureUnreadRefusal(now));
+            return;
+        }
+    }
     settings::Directories directories;
     for (int slot = 1; slot <= settings::kSlotCount; ++slot) {
         directories.slot(slot) = m_view.boxText(boxForSlot(slot));
@@ -50,10 +61,19 @@ void Form1::Command2_Click()
             return;
         }
     }
+    // A Quake directory longer than the system runs programs from would be
+    // written and then never launch.
+    if (const auto problem = launch::quakeDirectoryProblem(directories.slot(1))) {
+        m_view.focusControl(boxForSlot(1));
+        m_view.warn(configureRefusal(1, *problem));
+        return;
+    }
     // A failed write keeps the old file; the boxes keep what was typed.
     const settings::WriteResult written = settings::writeDirectories(directories);
     if (!written.ok())
         m_view.warn(configureWriteFailure(written));
+    else
+        m_fileContentsLoaded = true;  // the file now holds what the boxes show
 }
 
 void Form1::Command1_Click() { m_view.hideWindow(); }

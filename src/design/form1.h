@@ -22,6 +22,9 @@ private:
 
     WindowView &m_view;
     std::optional<Message> m_loadWarning;  // said once the dialog is on the screen
+    // False when the boxes could not be filled from a file that is there:
+    // writing them over it would lose what it holds.
+    bool m_fileContentsLoaded = true;
 };
 
 }  // namespace design

@@ -31,6 +31,10 @@ Message launchFailureMessage(const launch::LaunchEntry &entry, const launch::Lau
 // for a missing file, which is the first run.
 std::optional<Message> configureLoadMessage(const settings::ReadResult &read);
 
+// Apply refused to replace a file that the dialog could not read when it
+// loaded, which `now` is a fresh read of.
+Message configureUnreadRefusal(const settings::ReadResult &now);
+
 // Apply refused the box of `slot`, for the reason `problem` ("contains a comma").
 Message configureRefusal(int slot, const std::string &problem);
 

@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <optional>
 #include <string_view>
 
+#include <dirent.h>
 #include <elf.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -160,17 +162,51 @@ ExecFailure classifyScript(int error, const ProgramInvocation &invocation, std::
     return {StartFailure::InterpreterNotExecutable, interpreter};
 }
 
+// A host coming from Windows may have brought the server for Windows along:
+// qwsv.exe, in whatever case, where qwsv should be.
+std::optional<std::string> windowsServerBeside(const std::string &program)
+{
+    const std::string directory = program.substr(0, program.find_last_of('/'));
+    DIR *entries = ::opendir(directory.c_str());
+    if (!entries)
+        return std::nullopt;
+    std::optional<std::string> found;
+    while (const dirent *entry = ::readdir(entries)) {
+        if (::strcasecmp(entry->d_name, "qwsv.exe") == 0)
+            found = directory + "/" + entry->d_name;
+    }
+    ::closedir(entries);
+    return found;
+}
+
 }  // namespace
 
 ExecFailure classifyExecFailure(int error, const ProgramInvocation &invocation)
 {
+    // What the system ran short of, before anything is looked at (a path too
+    // long to look at among them).
+    switch (error) {
+    case ENAMETOOLONG:
+        return {StartFailure::PathTooLong, std::to_string(PATH_MAX - 1)};
+    case E2BIG:
+        return {StartFailure::EnvironmentTooLarge, {}};
+    case EMFILE:
+        return {StartFailure::OutOfFiles, "Tessaro has as many files open as it may"};
+    case ENFILE:
+        return {StartFailure::OutOfFiles, "the system has as many files open as it can"};
+    default:
+        break;
+    }
     if (auto directory = classifyDirectory(invocation.workingDirectory))
         return *directory;
 
     const std::string &program = invocation.program;
     struct stat link {};
-    if (::lstat(program.c_str(), &link) != 0)
+    if (::lstat(program.c_str(), &link) != 0) {
+        if (auto windows = windowsServerBeside(program))
+            return {StartFailure::WindowsServerOnly, *windows};
         return {StartFailure::ProgramMissing, {}};
+    }
     struct stat status {};
     if (::stat(program.c_str(), &status) != 0) {
         char target[PATH_MAX] = {};

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace launch {
 
@@ -52,6 +53,11 @@ StartResult finishServerStart(PendingStart &pending);
 // beginServerStart, then finishServerStart: returns once the server program
 // is running, or once it is certain that it will not.
 StartResult startServer(const ServerCommand &command);
+
+// Why the server could not be run from this Quake directory, however it is
+// spelt ("is too long: ..."), or nothing.  The sentence starts "The Quake
+// Directory ...".
+std::optional<std::string> quakeDirectoryProblem(std::string_view quakeDirectory);
 
 // For the start of main(): the kernel reaps every child of this process the
 // moment it ends, so that a server started directly can never be left a

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -95,6 +96,15 @@ std::optional<ConsoleWindow> consoleWindow(const ServerCommand &command)
     return ConsoleWindow{std::move(*xterm), std::move(*program), command.port, command.shortName};
 }
 
+// "C:\Quake", "D:/games/quake" or "\\server\quake": typed by a host used to
+// Windows, and nothing that Linux can find.
+bool looksLikeWindowsPath(std::string_view directory)
+{
+    const bool drive = directory.size() >= 2 && std::isalpha(static_cast<unsigned char>(directory[0]))
+        && directory[1] == ':' && (directory.size() == 2 || directory[2] == '\\' || directory[2] == '/');
+    return drive || directory.starts_with("\\\\");
+}
+
 // What the system said to running the server: `error` is its errno.
 StartResult spawned(StartResult result, const ServerCommand &command, const ProgramInvocation &invocation, int error,
                     long pid)
@@ -103,6 +113,8 @@ StartResult spawned(StartResult result, const ServerCommand &command, const Prog
         if (command.quakeDirectory.empty())
             return failedStart(result, StartFailure::NoQuakeDirectory);
         const ExecFailure failure = classifyExecFailure(error, invocation);
+        if (failure.failure == StartFailure::QuakeDirectoryMissing && looksLikeWindowsPath(command.quakeDirectory))
+            return failedStart(result, StartFailure::QuakeDirectoryWindowsPath, command.quakeDirectory);
         return failedStart(result, failure.failure, failure.detail);
     }
     result.started = true;
@@ -191,6 +203,17 @@ StartResult startServer(const ServerCommand &command)
 {
     ServerStart start = beginServerStart(command);
     return start.pending ? finishServerStart(*start.pending) : start.result;
+}
+
+std::optional<std::string> quakeDirectoryProblem(std::string_view quakeDirectory)
+{
+    ServerCommand command;
+    command.quakeDirectory = quakeDirectory;
+    const std::string program = toInvocation(command, currentDirectory().value_or("/")).program;
+    if (program.size() < PATH_MAX)
+        return std::nullopt;
+    return "is too long: with qwsv after it, it makes a path of " + std::to_string(program.size())
+        + " bytes, and Linux runs no program from a path longer than " + std::to_string(PATH_MAX - 1);
 }
 
 std::optional<std::string> deletedWorkingDirectory()

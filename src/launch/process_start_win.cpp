@@ -23,6 +23,11 @@ bool isDirectory(const std::wstring &path)
 
 bool exists(const std::wstring &path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Without long paths enabled, Windows runs no program from a longer path,
+// and says only that the path was not found.
+constexpr std::size_t kLongestProgramPath = MAX_PATH - 1;
+const std::wstring kProgramExtension = L".exe";
+
 // The system's error sorted into the kinds every platform reports alike.
 StartFailure classify(DWORD error, const std::wstring &directory, const std::wstring &program, std::string &detail)
 {
@@ -38,7 +43,8 @@ StartFailure classify(DWORD error, const std::wstring &directory, const std::wst
             return StartFailure::ProgramMissing;
         break;
     case ERROR_ACCESS_DENIED:
-        return isDirectory(program + L".exe") ? StartFailure::ProgramIsDirectory : StartFailure::ProgramNotExecutable;
+        return isDirectory(program + kProgramExtension) ? StartFailure::ProgramIsDirectory
+                                                        : StartFailure::ProgramNotExecutable;
     case ERROR_BAD_EXE_FORMAT:
         return StartFailure::NotAProgram;
     case ERROR_EXE_MACHINE_TYPE_MISMATCH:
@@ -73,6 +79,10 @@ StartResult startServer(const ServerCommand &command)
     // "C:\Program.exe" first and run whatever is there instead of the server.
     // Everything after it goes as composed; the system finds qwsv.exe itself.
     const std::wstring program = widen(command.program);
+    // Not even tried: the system would only say that the path was not found
+    // (and Wine overruns a buffer of its own looking for it).
+    if (win_api::fullPath(program).size() + kProgramExtension.size() > kLongestProgramPath)
+        return failedStart(result, StartFailure::PathTooLong, std::to_string(kLongestProgramPath));
     const std::wstring line = L"\"" + program + L"\"" + widen(command.arguments);
     std::vector<wchar_t> mutableLine(line.begin(), line.end());
     mutableLine.push_back(L'\0');
@@ -102,6 +112,17 @@ StartResult startServer(const ServerCommand &command)
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return result;
+}
+
+std::optional<std::string> quakeDirectoryProblem(std::string_view quakeDirectory)
+{
+    if (quakeDirectory.empty())
+        return std::nullopt;  // nothing set: the launch says so
+    const std::wstring program = win_api::fullPath(widen(std::string(quakeDirectory))) + L"\\qwsv" + kProgramExtension;
+    if (program.size() <= kLongestProgramPath)
+        return std::nullopt;
+    return "is too long: with \\qwsv.exe after it, it makes a path of " + std::to_string(program.size())
+        + " characters, and Windows runs no program from a path longer than " + std::to_string(kLongestProgramPath);
 }
 
 // The system opens the console itself: a start is final at once.

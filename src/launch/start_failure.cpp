@@ -41,11 +41,24 @@ constexpr Wording kWordings[] = {
      "remount,exec {detail}"},
     {StartFailure::QuakeDirectoryUnusable, "The Quake directory {directory} cannot be used: {detail}.",
      "Correct the Quake Directory in Configure and click Apply."},
+    {StartFailure::QuakeDirectoryWindowsPath, "The Quake directory {detail} is a Windows path, which means nothing here.",
+     "Type where Quake is on this computer (such as /srv/quake) under Quake Directory in Configure, then click "
+     "Apply."},
+    {StartFailure::PathTooLong,
+     TESSARO_PLATFORM("{program} is longer than the {detail} bytes that Linux runs a program from.",
+                      "{program} is longer than the {detail} characters that Windows runs a program from."),
+     TESSARO_PLATFORM("Move the Quake directory to a place with a shorter path, then give that under Quake "
+                      "Directory in Configure and click Apply.",
+                      "Move Quake to a folder with a shorter path, such as C:\\Quake, then give that under Quake "
+                      "Directory in Configure and click Apply.")},
     {StartFailure::ProgramMissing, "{program} does not exist.",
      TESSARO_PLATFORM("Put a QuakeWorld server there under the name qwsv, or a link to one: apt install mvdsv, "
                       "then ln -s /usr/games/mvdsv {program}",
                       "Put the QuakeWorld server there as qwsv.exe, or correct the Quake Directory in Configure "
                       "and click Apply.")},
+    {StartFailure::WindowsServerOnly,
+     "{program} does not exist.  Beside it is {detail}, the server for Windows, which does not run on Linux.",
+     "Install the server for Linux and link it there: apt install mvdsv, then ln -s /usr/games/mvdsv {program}"},
     {StartFailure::ProgramLinkBroken, "{program} is a link to {detail}, which does not exist.",
      "Install what it points to (apt install mvdsv provides /usr/games/mvdsv), or point it at a server that "
      "is there: ln -sf /usr/games/mvdsv {program}"},
@@ -84,6 +97,14 @@ constexpr Wording kWordings[] = {
      "Quit Tessaro and start it again in the directory that holds your tessaro.cfg (cd /srv/quake && "
      "tessaro).  Configure and Apply cannot help: nothing can be read from or written to a deleted "
      "directory."},
+    {StartFailure::EnvironmentTooLarge,
+     "{program} could not be started: Tessaro's environment, which every server inherits, is larger than the "
+     "system starts a program with.",
+     "Start Tessaro from a shell without the large variables (env lists them; unset NAME removes one), or from a "
+     "fresh login."},
+    {StartFailure::OutOfFiles, "{program} could not be started: {detail}.",
+     "End some programs, or quit Tessaro and start it again (if this comes back, from a shell with a higher limit: "
+     "ulimit -n 1024 && tessaro)."},
     {StartFailure::SystemRefused, "{program} could not be started: {detail}.",
      "That is the system's own reason.  If it speaks of memory or processes, end some programs and click "
      "again."},

@@ -16,7 +16,10 @@ enum class StartFailure {
     QuakeDirectoryNotEnterable,   // its permissions keep the user out
     QuakeDirectoryNoExec,         // on a file system that forbids running programs
     QuakeDirectoryUnusable,       // a path the system cannot take; `detail` says why
+    QuakeDirectoryWindowsPath,    // "C:\Quake" where that means nothing (`detail`: the directory as set)
+    PathTooLong,                  // longer than the system runs programs from (`detail`: that limit)
     ProgramMissing,
+    WindowsServerOnly,            // no qwsv, but a Windows qwsv.exe (`detail`) beside where it should be
     ProgramLinkBroken,            // a link to a file that does not exist (`detail`)
     ProgramIsDirectory,
     ProgramNotExecutable,
@@ -26,6 +29,8 @@ enum class StartFailure {
     InterpreterMissing,           // a script whose interpreter (`detail`) does not exist
     InterpreterNotExecutable,     // a script whose interpreter (`detail`) cannot be run
     WorkingDirectoryDeleted,      // Tessaro's own directory (`detail`) is gone
+    EnvironmentTooLarge,          // Tessaro's environment, which the server inherits, is more than a start takes
+    OutOfFiles,                   // no file descriptor to spare; `detail` says whose
     SystemRefused,                // anything else; `detail` is the system's reason
 };
 

@@ -352,6 +352,12 @@ TEST_F(ConsoleChoice, EveryStartFailureIsReportedWithItsCauseAndAdvice)
     const std::string noexec = root + "/noexec";
     const std::string gone = root + "/gone";
     writeFile(root + "/interpreter", "not a program");
+    // A directory that is there, whose qwsv's path is longer than the system takes.
+    std::string deep = root;
+    while (deep.size() + 2 * std::strlen("/deeper") < PATH_MAX)
+        deep += "/deeper";
+    deep += "/" + std::string(PATH_MAX - std::strlen("/qwsv") - deep.size() - 1, 'd');
+    std::filesystem::create_directories(deep);
     struct Fault {
         const char *name;
         std::string quakeDirectory;
@@ -380,6 +386,13 @@ TEST_F(ConsoleChoice, EveryStartFailureIsReportedWithItsCauseAndAdvice)
          true},
         {"qwsv missing", made("empty", [](auto &) {}), StartFailure::ProgramMissing, "",
          "ln -s /usr/games/mvdsv " + root + "/empty/qwsv"},
+        {"only the Windows server", made("windows-only", [](auto &d) { writeFile(d + "/QWSV.EXE", "MZ"); }),
+         StartFailure::WindowsServerOnly, root + "/windows-only/QWSV.EXE",
+         "ln -s /usr/games/mvdsv " + root + "/windows-only/qwsv"},
+        {"a Windows path", "C:\\Quake", StartFailure::QuakeDirectoryWindowsPath, "C:\\Quake",
+         "under Quake Directory in Configure"},
+        {"a path longer than a program runs from", deep,
+         StartFailure::PathTooLong, "4095", "Move the Quake directory to a place with a shorter path"},
         {"qwsv a broken link", made("link", [](auto &d) { ::symlink("/usr/games/no-such-mvdsv", (d + "/qwsv").c_str()); }),
          StartFailure::ProgramLinkBroken, "/usr/games/no-such-mvdsv", "apt install mvdsv"},
         {"qwsv a directory", made("directory", [](auto &d) { std::filesystem::create_directory(d + "/qwsv"); }),
@@ -402,6 +415,9 @@ TEST_F(ConsoleChoice, EveryStartFailureIsReportedWithItsCauseAndAdvice)
              return ::chdir(gone.c_str()) == 0 && ::rmdir(gone.c_str()) == 0;
          },
          true},
+        {"an environment larger than a start takes", quake.quakeDirectory(), StartFailure::EnvironmentTooLarge, "",
+         "without the large variables",
+         [] { return ::setenv("TESSARO_LARGE", std::string(200 * 1024, 'x').c_str(), 1) == 0; }},
         {"no process to spare", quake.quakeDirectory(), StartFailure::SystemRefused, std::strerror(EAGAIN),
          "end some programs", [] {
              const rlimit none{0, 0};

@@ -179,6 +179,13 @@ TEST_F(ProcessStartWin, FailuresAreSortedIntoTheirKinds)
     const std::string notExecutable = quake.file("plain");
     makeDirectory(notExecutable);
     writeFile(notExecutable + "\\qwsv.exe", "not a program");
+    // A server that is there, in a directory longer than Windows runs programs from.
+    std::string longQuake = quake.root();
+    while (longQuake.size() < 316) {
+        longQuake += "\\" + std::string(40, 'l');
+        makeDirectory("\\\\?\\" + longQuake);
+    }
+    copyFile(recordChildPath(), "\\\\?\\" + longQuake + "\\qwsv.exe");
 
     struct Case {
         const char *name;
@@ -193,6 +200,8 @@ TEST_F(ProcessStartWin, FailuresAreSortedIntoTheirKinds)
          "The Quake directory " + quake.file("nowhere") + " does not exist."},
         {"not a program", notExecutable, StartFailure::NotAProgram, "is not a program for Windows."},
         {"a double quote", quake.file("a\"b"), StartFailure::QuakeDirectoryUnusable, "cannot contain a double quote"},
+        {"a path too long to run", longQuake, StartFailure::PathTooLong,
+         "is longer than the 259 characters that Windows runs a program from."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

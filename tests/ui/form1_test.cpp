@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -225,6 +226,8 @@ TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
         {1, QStringLiteral("\"C:\\Quake\""), QStringLiteral("the Quake Directory starts with a double quote")},
         {9, QStringLiteral(" \"requiem"),
          QStringLiteral("the Requiem Directory starts with blanks and a double quote")},
+        {1, QStringLiteral("/") + QString(4092, QLatin1Char('q')),
+         QStringLiteral("the Quake Directory is too long: with qwsv after it, it makes a path of 4098 bytes")},
     };
     for (const Case &c : cases) {
         const QString before = box(dialog, c.slot)->text();
@@ -239,20 +242,82 @@ TEST_F(ConfigureDialog, ValuesTheFileCannotCarryAreNamedByTheirBox)
     }
 }
 
+// Whatever could be read is shown, and Apply writes it back; a file that
+// could not be read at all is not replaced until it is gone.
 TEST_F(ConfigureDialog, FilesThatCannotBeReadStillOpenTheDialog)
 {
-    writeFile("tessaro.cfg", "/srv/quake,fortress,ctf\r\n");
-    ui::SecondaryWindow *dialog = openConfigure();
-    EXPECT_EQ(box(dialog, 1)->text(), QStringLiteral("/srv/quake"));
-    EXPECT_EQ(box(dialog, 3)->text(), QStringLiteral("ctf"));
-    EXPECT_TRUE(box(dialog, 4)->text().isEmpty());
-    ASSERT_EVENTUALLY(warning(dialog));
-    EXPECT_TRUE(warning(dialog)->text().contains(QStringLiteral("holds 3 of the nine directories")));
-    EXPECT_TRUE(warning(dialog)->informativeText().contains(QStringLiteral("Apply will write a complete file")));
-
-    delete warning(dialog);
-    apply(dialog);
-    EXPECT_EQ(readFile("tessaro.cfg"), "/srv/quake,fortress,ctf,,,,,,\r\n");
+    struct Case {
+        const char *name;
+        std::function<void()> prepare;
+        std::vector<QString> boxes;  // slots 1, 2 and 9 as loaded
+        QString reason;
+        QString advice;
+        std::string afterApply;  // the file; empty: Apply refused and left it be
+        std::function<void()> mend = {};  // then the next Apply: afterMend, a file or a warning
+        std::string afterMend = {};
+        bool asNobody = false;  // so that permission bits bind
+    };
+    const std::vector<Case> cases = {
+        {"short", [] { writeFile("tessaro.cfg", "/srv/quake,fortress,ctf\r\n"); }, {"/srv/quake", "fortress", ""},
+         "holds 3 of the nine directories", "Apply will write a complete file", "/srv/quake,fortress,ctf,,,,,,\r\n"},
+        {"a NUL in directory 2", [] { writeFile("tessaro.cfg", std::string("q,a\0b,c,d,e,f,g,h,i\r\n", 20)); },
+         {"q", "", "i"}, "directory 2 contains a NUL byte", "The TeamFortress Directory box is left empty",
+         "q,,c,d,e,f,g,h,i\r\n"},
+        {"a pipe", [] { ::mkfifo("tessaro.cfg", 0644); }, {"", "", ""}, "is not a regular file",
+         "Move it out of the way, and Apply writes", "", [] { std::filesystem::remove("tessaro.cfg"); },
+         ",,,,,,,,\r\n"},
+        {"a file the user may not read, in a directory others may write",
+         [&] {
+             writeFile("tessaro.cfg", kFileLine);
+             ::chmod("tessaro.cfg", 0200);
+             ::chmod(quake.root().c_str(), 0777);
+         },
+         {"", "", ""}, "Permission denied", "Apply does not replace a file it could not read", "",
+         [] { ::chmod("tessaro.cfg", 0644); }, "can be read now", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove("tessaro.cfg");
+        c.prepare();
+        QPointer<ui::SecondaryWindow> dialog;
+        {
+            std::optional<ActAsNobody> nobody;
+            if (c.asNobody)
+                nobody.emplace();
+            dialog = openConfigure();
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(box(dialog, 1)->text(), c.boxes[0]);
+            EXPECT_EQ(box(dialog, 2)->text(), c.boxes[1]);
+            EXPECT_EQ(box(dialog, 9)->text(), c.boxes[2]);
+            ASSERT_EVENTUALLY(warning(dialog));
+            EXPECT_TRUE(warning(dialog)->text().contains(c.reason)) << warning(dialog)->text().toStdString();
+            EXPECT_TRUE(warning(dialog)->informativeText().contains(c.advice))
+                << warning(dialog)->informativeText().toStdString();
+            delete warning(dialog);
+            apply(dialog);
+        }
+        ::chmod(quake.root().c_str(), 0755);
+        if (c.afterApply.empty()) {
+            ASSERT_EVENTUALLY(warning(dialog));
+            EXPECT_TRUE(warning(dialog)->text().contains(QStringLiteral("Nothing was written")));
+            EXPECT_TRUE(!std::filesystem::is_regular_file("tessaro.cfg") || readFile("tessaro.cfg") == kFileLine);
+            delete warning(dialog);
+            c.mend();
+            apply(dialog);
+            if (c.afterMend.find(',') == std::string::npos) {
+                ASSERT_EVENTUALLY(warning(dialog));
+                EXPECT_TRUE(warning(dialog)->text().contains(QString::fromStdString(c.afterMend)));
+                EXPECT_EQ(readFile("tessaro.cfg"), kFileLine);
+                delete warning(dialog);
+            } else {
+                EXPECT_EQ(readFile("tessaro.cfg"), c.afterMend);
+            }
+        } else {
+            EXPECT_EQ(readFile("tessaro.cfg"), c.afterApply);
+        }
+        dialog->close();
+        ASSERT_EVENTUALLY(dialog.isNull());
+    }
 }
 
 TEST_F(ConfigureDialog, FailedApplyKeepsTheOldFileAndTheTypedText)
