@@ -10,7 +10,7 @@
 
 namespace ui {
 
-void prepareProcess()
+bool prepareProcess()
 {
     launch::ensureStandardDescriptors();
     launch::reapChildrenAutomatically();
@@ -19,7 +19,7 @@ void prepareProcess()
     // reports, instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    startLoadingFontConfiguration();
+    return startLoadingFontConfiguration();
 }
 
 void setUpApplication()

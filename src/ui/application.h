@@ -6,8 +6,10 @@
 namespace ui {
 
 // Before the QApplication exists: the process's own state, and the font
-// configuration read while the display is being connected.
-void prepareProcess();
+// configuration read while the display is being connected.  False when the
+// system lets the program start no thread: Qt's connection to an X or
+// Wayland display needs one to hear from it, so no window could be used.
+bool prepareProcess();
 
 // Once the QApplication exists: its name, version and font.
 void setUpApplication();

@@ -3,6 +3,9 @@
 #include "ui/local_text.h"
 #include "ui/tab_control.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QWindow>
@@ -57,12 +60,51 @@ void FormWindow::hideWindow() { hide(); }
 
 void FormWindow::unloadWindow() { close(); }
 
+namespace {
+
+constexpr QChar kLineBreakChance(0x200B);  // a zero-width space
+
+// Qt breaks a line only between words and after a slash, so a path with long
+// names would stand wider than the screen and be cut off.  Such a run gets
+// places to break, which the text copied from the box leaves out.
+QString breakable(const QString &text)
+{
+    constexpr int kLongestRun = 40;
+    QString broken;
+    int run = 0;
+    for (const QChar c : text) {
+        if (c.isSpace() || c == u'/')
+            run = 0;
+        else if (++run > kLongestRun) {
+            broken += kLineBreakChance;
+            run = 1;
+        }
+        broken += c;
+    }
+    return broken;
+}
+
+class WarningBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        QMessageBox::keyPressEvent(event);
+        if (event->matches(QKeySequence::Copy))
+            QGuiApplication::clipboard()->setText(QGuiApplication::clipboard()->text().remove(kLineBreakChance));
+    }
+};
+
+}  // namespace
+
 void FormWindow::warn(const design::Message &message)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tessaro"), fromSystem(message.text),
-                                QMessageBox::Ok, this);
+    auto *box = new WarningBox(QMessageBox::Warning, QStringLiteral("Tessaro"), breakable(fromSystem(message.text)),
+                               QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("warning"));
-    box->setInformativeText(fromSystem(message.advice));
+    box->setInformativeText(breakable(fromSystem(message.advice)));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);  // over this window only

@@ -6,9 +6,18 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
-    ui::prepareProcess();
+    if (!ui::prepareProcess()) {
+        // Better than a window that never draws and cannot be closed.
+        std::fputs("Tessaro cannot show its window: the system lets it start no thread, which the connection to "
+                   "the display needs.  Your programs have reached their limit of processes (ulimit -u shows it): "
+                   "end some of them, then start Tessaro again.\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     ui::setUpApplication();
 

@@ -7,6 +7,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <future>
+#include <system_error>
 #endif
 
 namespace ui {
@@ -53,12 +54,21 @@ QFont designFont()
     return font;
 }
 
-void startLoadingFontConfiguration()
+bool startLoadingFontConfiguration()
 {
 #ifdef TESSARO_HAVE_FONTCONFIG
-    if (!fontConfigurationLoaded().valid())
+    if (fontConfigurationLoaded().valid())
+        return true;
+    try {
         fontConfigurationLoaded() = std::async(std::launch::async, [] { FcInit(); });
+    } catch (const std::system_error &) {
+        // No thread to be had (a process limit): the work is done here, later
+        // than it could have been, but done.
+        FcInit();
+        return false;
+    }
 #endif
+    return true;
 }
 
 QFont designBoldFont()

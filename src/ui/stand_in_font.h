@@ -18,6 +18,8 @@ QFont designBoldFont();
 // Starts reading the system's font configuration on a thread of its own,
 // where it overlaps the connection to the display instead of following it.
 // Call it before the QApplication is made; designFont() waits for it.
-void startLoadingFontConfiguration();
+// Where the system lets the program start no thread, the configuration is
+// read right here, and the answer is false.
+bool startLoadingFontConfiguration();
 
 }  // namespace ui

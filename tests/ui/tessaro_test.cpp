@@ -13,6 +13,9 @@
 
 #include <memory>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 using namespace testing_support;
 using namespace ui_testing;
 
@@ -234,20 +237,37 @@ TEST_F(MainWindow, FailedLaunchesSayWhatIsWrongAndWhatToDo)
         std::function<void()> prepare;
         std::vector<QString> textParts;
         bool console = false;  // on a desktop, where the start waits for its console
+        bool noSpareDescriptor = false;  // the click comes when Tessaro may open no more files
     };
     const QString cfg = QString::fromStdString(quake.root() + "/tessaro.cfg");
     const QString missingQuake = QString::fromStdString(quake.root() + "/empty");
+    const QString longNames = QString::fromStdString(quake.root()) + "/" + QString(200, u'a') + "/" + QString(200, u'b');
     const auto noQwsv = [&] {
         std::filesystem::create_directories(missingQuake.toStdString());
         writeSettings(missingQuake.toStdString());
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"no settings file", [] {}, {cfg, QStringLiteral("No server was started"), QStringLiteral("Configure")}},
+        {"no descriptor to spare", [&] { writeSettings(quake.quakeDirectory()); },
+         {QStringLiteral("Tessaro has as many files open as it may"), QStringLiteral("ulimit -n 1024")}, false, true},
         {"short settings file", [&] { writeFile("tessaro.cfg", quake.quakeDirectory() + ",fortress\r\n"); },
          {cfg, QStringLiteral("holds 2 of the nine"), QStringLiteral("missing directories")}},
         {"no qwsv", noQwsv, {missingQuake + "/qwsv does not exist", QStringLiteral("port 27601")}},
+        {"no qwsv in a directory of long names", [&] {
+             std::filesystem::create_directories(longNames.toStdString());
+             writeSettings(longNames.toStdString());
+         }, {longNames + "/qwsv does not exist"}},
         {"no qwsv, told by its console", noQwsv, {missingQuake + "/qwsv does not exist"}, true},
     };
+    if (runningAsRoot()) {
+        cases.push_back({"another user's settings file",
+                         [&] {
+                             writeSettings(quake.quakeDirectory());
+                             ASSERT_EQ(::chown("tessaro.cfg", 65534, 65534), 0);
+                         },
+                         {QStringLiteral("is not read: it belongs to nobody"),
+                          QStringLiteral("If you trust this one, make a copy of your own in its place: cp ")}});
+    }
     FakeXterm xterm(quake.recordDirectory());
     showActive(*window);
     tabs->setCurrentIndex(3);
@@ -260,13 +280,25 @@ TEST_F(MainWindow, FailedLaunchesSayWhatIsWrongAndWhatToDo)
             display.emplace("DISPLAY", kNobodysDisplay);
             path.emplace("PATH", xterm.directory() + ":/usr/bin:/bin");
         }
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        if (c.noSpareDescriptor) {
+            const int lowestFree = ::dup(STDIN_FILENO);
+            ::close(lowestFree);
+            const rlimit none{static_cast<rlim_t>(lowestFree), files.rlim_max};
+            ::setrlimit(RLIMIT_NOFILE, &none);
+        }
         QTest::mouseClick(button("cmd27601"), Qt::LeftButton);
+        ::setrlimit(RLIMIT_NOFILE, &files);
         // The click returns before the console has answered; the message follows.
         EXPECT_EQ(warning() != nullptr, !c.console);
         ASSERT_EVENTUALLY(warning() && warning()->isVisible());
-        const QString all = warning()->text() + " " + warning()->informativeText();
+        // Whole, and wrapped where it is long: no line wider than the screen.
+        QString all = warning()->text() + " " + warning()->informativeText();
+        all.remove(QChar(0x200B));
         for (const QString &part : c.textParts)
             EXPECT_TRUE(all.contains(part)) << all.toStdString();
+        EXPECT_LT(warning()->width(), warning()->screen()->availableGeometry().width());
         EXPECT_EQ(warning()->icon(), QMessageBox::Warning);
         delete warning();
     }
