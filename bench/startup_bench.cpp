@@ -9,7 +9,7 @@
 //
 // usage: startup_bench [RUNS]   (the probes are looked for next to it)
 
-#include <xcb/xcb.h>
+#include "x_session.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +23,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,108 +34,6 @@ extern char **environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Starts `argv` (looked up in PATH) with standard input, output and error on
-// /dev/null, to be stopped with SIGTERM when this benchmark ends, however it
-// ends; 0 if it could not be started.
-pid_t spawnHelper(const std::vector<std::string> &argv)
-{
-    std::vector<char *> args;
-    for (const std::string &arg : argv)
-        args.push_back(const_cast<char *>(arg.c_str()));
-    args.push_back(nullptr);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(127);
-        const int null = ::open("/dev/null", O_RDWR);
-        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
-            ::dup2(null, fd);
-        ::execvp(args[0], args.data());
-        ::_exit(127);
-    }
-    return pid > 0 ? pid : 0;
-}
-
-bool windowManagerRuns(const std::string &display)
-{
-    xcb_connection_t *connection = xcb_connect(display.c_str(), nullptr);
-    bool runs = false;
-    if (!xcb_connection_has_error(connection)) {
-        const char name[] = "_NET_SUPPORTING_WM_CHECK";
-        xcb_intern_atom_reply_t *atom =
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
-        if (atom && atom->atom != XCB_ATOM_NONE) {
-            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-            xcb_get_property_reply_t *property = xcb_get_property_reply(
-                connection, xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
-            runs = property && xcb_get_property_value_length(property) > 0;
-            std::free(property);
-        }
-        std::free(atom);
-    }
-    xcb_disconnect(connection);
-    return runs;
-}
-
-// An Xvfb of its own on a free display, with openbox on it; both stopped
-// (by pid) when it goes.
-class XSession {
-public:
-    static std::unique_ptr<XSession> start()
-    {
-        auto session = std::unique_ptr<XSession>(new XSession);
-        int display[2];
-        if (::pipe(display) != 0)
-            return nullptr;
-        // -noreset: the server would otherwise reset when the last client
-        // goes, such as the check below, and refuse openbox meanwhile.
-        session->m_server = spawnHelper({"Xvfb", "-displayfd", std::to_string(display[1]), "-screen", "0",
-                                       "1024x768x24", "-nolisten", "tcp", "-noreset"});
-        ::close(display[1]);
-        std::string number;
-        char c;
-        while (session->m_server && ::read(display[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(display[0]);
-        if (number.empty())
-            return nullptr;
-        session->m_display = ":" + number;
-        ::setenv("DISPLAY", session->m_display.c_str(), 1);
-        session->m_windowManager = spawnHelper({"openbox"});
-        for (int i = 0; i < 400 && session->m_windowManager; ++i) {
-            if (windowManagerRuns(session->m_display))
-                return session;
-            if (::waitpid(session->m_windowManager, nullptr, WNOHANG) != 0)
-                session->m_windowManager = 0;  // gone: nothing to stop
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        return nullptr;
-    }
-
-    XSession(const XSession &) = delete;
-    XSession &operator=(const XSession &) = delete;
-    ~XSession()
-    {
-        for (pid_t pid : {m_windowManager, m_server}) {
-            if (pid > 0) {
-                ::kill(pid, SIGTERM);
-                ::waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-
-    const std::string &display() const { return m_display; }
-
-private:
-    XSession() = default;
-
-    pid_t m_server = 0;
-    pid_t m_windowManager = 0;
-    std::string m_display;
-};
 
 struct Run {
     double milliseconds = 0;
@@ -167,11 +65,22 @@ Run runOnce(const std::string &program)
         ::close(out[0]);
         return run;
     }
+    // A window manager that has only just started can lose a window mapped
+    // in the same moment: a probe is given up on, and ended, after this long.
+    constexpr auto kGiveUp = std::chrono::seconds(10);
     std::string said;
     char buffer[64];
-    ssize_t got;
-    while (said.find("mapped") == std::string::npos && (got = ::read(out[0], buffer, sizeof buffer)) > 0)
-        said.append(buffer, static_cast<std::size_t>(got));
+    ssize_t got = 1;
+    while (said.find("mapped") == std::string::npos && got > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(start + kGiveUp - Clock::now());
+        pollfd readable{out[0], POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) == 0) {
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        if ((got = ::read(out[0], buffer, sizeof buffer)) > 0)
+            said.append(buffer, static_cast<std::size_t>(got));
+    }
     run.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     ::close(out[0]);
 
@@ -226,11 +135,16 @@ int main(int argc, char *argv[])
 
     for (Probe &probe : probes)
         runOnce(probe.program);  // warms the file cache
+    int lost = 0;  // windows the window manager never mapped, started again
     for (int i = 0; i < runs; ++i) {
         // Alternating who goes first keeps a drifting load from favouring either.
         for (int turn = 0; turn < 2; ++turn) {
             Probe &probe = probes[(i + turn) % 2];
-            const Run run = runOnce(probe.program);
+            Run run = runOnce(probe.program);
+            if (!run.ok && lost < 3) {
+                ++lost;
+                run = runOnce(probe.program);
+            }
             if (!run.ok) {
                 std::fprintf(stderr, "%s did not map its window (run it by hand to see why)\n",
                              probe.program.c_str());
@@ -242,8 +156,9 @@ int main(int argc, char *argv[])
     }
 
     const Probe &tessaro = probes[0], &minimal = probes[1];
-    std::printf("on %s, %d starts each, in turns\n", where.c_str(), runs);
-    std::printf("exec to main window mapped and painted, median: Tessaro %.1f ms, %s %.1f ms, ratio %.2f (target at most 1.1)\n",
+    std::printf("on %s, %d starts each, in turns%s\n", where.c_str(), runs,
+                lost ? (", " + std::to_string(lost) + " whose window was never mapped started again").c_str() : "");
+    std::printf("exec to main window mapped and painted, median: Tessaro %.1f ms, %s %.1f ms, ratio %.2f (target at most 1.0)\n",
                 median(tessaro.times), minimal.title, median(minimal.times),
                 median(tessaro.times) / median(minimal.times));
     std::printf("  fastest: Tessaro %.1f ms, %s %.1f ms\n", *std::min_element(tessaro.times.begin(), tessaro.times.end()),
