@@ -56,8 +56,8 @@ int main(int argc, char *argv[])
 #endif
     QApplication app(argc, argv);
 #ifdef PROBE_TESSARO
-    ui::setUpApplication();
     ui::MainWindow window(ui::Showing::BeforeControls);
+    ui::setUpApplication();
 #else
     QWidget window;
     window.resize(433, 462);

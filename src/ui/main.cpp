@@ -19,10 +19,10 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
-    ui::setUpApplication();
 
-    // Shown before its controls are made, which the window manager's mapping
-    // of it then overlaps.
+    // Shown before its controls are made, and before the fonts it needs are
+    // ready: the window manager's mapping of it overlaps both.
     ui::MainWindow window(ui::Showing::BeforeControls);
+    ui::setUpApplication();
     return app.exec();
 }

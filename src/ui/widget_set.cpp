@@ -53,7 +53,6 @@ WidgetSet::WidgetSet(QWidget *window, const design::WindowDesign &design, Showin
 {
     window->setObjectName(text(design.className));
     window->setWindowTitle(text(design.caption));
-    window->setFont(designFont());
     const QSize size = toPixels(design.clientArea).size();
     if (design.border == design::Border::Fixed)
         window->setFixedSize(size);
@@ -62,7 +61,8 @@ WidgetSet::WidgetSet(QWidget *window, const design::WindowDesign &design, Showin
     if (!design.inTaskbar)
         window->installEventFilter(new OutOfTaskbar(window));
     if (showing == Showing::BeforeControls)
-        window->show();  // Qt sends the request to map it at once
+        window->show();  // Qt sends the request to map it at once, before the fonts are needed
+    window->setFont(designFont());
 
     createControls(design::kNoTab);
     createControls(0);
