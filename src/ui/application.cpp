@@ -19,14 +19,13 @@ bool prepareProcess()
     // reports, instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    // Before any window exists: the X window class (which the menu entry's
+    // StartupWMClass names) is taken from it when a window is made.
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSARO_FILE_VERSION));
     return startLoadingFontConfiguration();
 }
 
-void setUpApplication()
-{
-    QApplication::setApplicationName(QStringLiteral("Tessaro"));
-    QApplication::setApplicationVersion(QStringLiteral(TESSARO_FILE_VERSION));
-    QApplication::setFont(designFont());
-}
+void setUpApplication() { QApplication::setFont(designFont()); }
 
 }  // namespace ui
