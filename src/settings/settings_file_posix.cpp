@@ -1,9 +1,9 @@
 #include "settings/settings_file.h"
 #include "settings/settings_file_common.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <deque>
@@ -153,7 +153,7 @@ void pushNames(std::deque<std::string> &names, std::string_view path)
 // name is.  The last name is never a link: links are followed here, one at a
 // time, each judged before it is followed.
 struct Located {
-    FileDescriptor directory;           // an O_PATH descriptor of it
+    FileDescriptor directory;           // an O_PATH descriptor of it, or AT_FDCWD
     std::string directoryPath;          // as a person would find it
     std::string name;
     std::optional<struct stat> status;  // nothing: there is no such entry (yet)
@@ -174,8 +174,11 @@ std::optional<NotFollowed> locate(const std::string &path, Purpose purpose, Loca
     std::string where = absolute ? "/" : std::filesystem::current_path(noDirectory).string();
     if (where.empty())
         where = ".";  // deleted under the program: nothing will be found there anyway
-    FileDescriptor current(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!current.valid())
+    // The current directory needs no descriptor of its own: tessaro.cfg in it
+    // is read with no more than the one file open, as Tessaro may have no
+    // more than that to spare.
+    FileDescriptor current(absolute ? ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC) : AT_FDCWD);
+    if (absolute && !current.valid())
         return NotFollowed{errno, {}};
     std::deque<std::string> names;
     pushNames(names, path);
@@ -195,7 +198,8 @@ std::optional<NotFollowed> locate(const std::string &path, Purpose purpose, Loca
         // A link of /proc names no path (/proc/self/fd/3 is a descriptor):
         // the kernel, which made it, follows it.
         struct statfs fileSystem {};
-        const bool kernelsLink = S_ISLNK(status.st_mode) && ::fstatfs(current.get(), &fileSystem) == 0
+        const bool kernelsLink = S_ISLNK(status.st_mode)
+            && (current.get() == AT_FDCWD ? ::statfs(".", &fileSystem) : ::fstatfs(current.get(), &fileSystem)) == 0
             && fileSystem.f_type == PROC_SUPER_MAGIC;
         if (kernelsLink) {
             entry = FileDescriptor(::openat(current.get(), name.c_str(), O_PATH | O_CLOEXEC));
@@ -206,7 +210,7 @@ std::optional<NotFollowed> locate(const std::string &path, Purpose purpose, Loca
             if (++links > kMaxLinkHops)
                 return NotFollowed{ELOOP, {}};
             struct stat directory {};
-            if (::fstat(current.get(), &directory) != 0)
+            if (::fstatat(current.get(), ".", &directory, 0) != 0)
                 return NotFollowed{errno, {}};
             const std::string which = last && links == 1
                 ? "it is a symbolic link that"
@@ -247,7 +251,7 @@ std::optional<NotFollowed> locate(const std::string &path, Purpose purpose, Loca
     }
     // The path names a directory itself ("/", "."): its entry "." stands for it.
     struct stat status {};
-    if (::fstat(current.get(), &status) != 0)
+    if (::fstatat(current.get(), ".", &status, 0) != 0)
         return NotFollowed{errno, {}};
     located = {std::move(current), where, ".", status, false};
     return std::nullopt;
