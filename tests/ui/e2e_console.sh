@@ -182,14 +182,17 @@ waitFor '! xprop -id "${windows[3]}" WM_NAME >/dev/null 2>&1' || fail "the ended
 
 # A Tessaro that cannot open another display connection (as few descriptors
 # as a red team left it) still gives a console that closes, and ends its server.
-startTessaro prlimit --nofile=12
-window=$(mainWindow) || fail "the main window never appeared with 12 descriptors"
+# A sanitizer's run-time keeps a pipe of its own for its checks.
+files=12
+if ldd "$tessaro" | grep -q libasan; then files=14; fi
+startTessaro prlimit --nofile=$files
+window=$(mainWindow) || fail "the main window never appeared with $files descriptors"
 server=$(newServer clickPort27601 "$window")
 consoles+=("$(consoleOf "$server")")
 console=$(windowOf "$server")
 wmctrl -i -c "$console"
-waitFor '! alive "$server"' || fail "with 12 descriptors, the server outlived its closed console"
-waitFor '! xprop -id "$console" WM_NAME >/dev/null 2>&1' || fail "with 12 descriptors, the console did not close"
+waitFor '! alive "$server"' || fail "with $files descriptors, the server outlived its closed console"
+waitFor '! xprop -id "$console" WM_NAME >/dev/null 2>&1' || fail "with $files descriptors, the console did not close"
 kill "$tessaro_pid"
 waitFor '! alive "$tessaro_pid"' || fail "Tessaro did not end"
 
