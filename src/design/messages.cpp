@@ -8,11 +8,12 @@ namespace design {
 namespace {
 
 // Another user's settings are not read: this says why, and how to take them.
+// The command comes last, so that nothing after it is copied with it.
 std::string untrustedAdvice(const settings::ReadResult &read)
 {
     return "Tessaro reads only settings files of your own or root's, since they decide which program a click "
            "runs.  If you trust this one, "
-        + read.remedy + ".";
+        + read.remedy;
 }
 
 // Reading the settings and starting a server run short alike: the start's words.
@@ -84,7 +85,8 @@ std::string unreadRemedy(const settings::ReadResult &read)
         return "Close the program that holds it open, then close this dialog with its close box and open Configure "
                "again.";
     case ReadFailure::Untrusted:
-        return untrustedAdvice(read) + "  Then close this dialog with its close box and open Configure again.";
+        return "Close this dialog with its close box, and open Configure again once the file is yours.  "
+            + untrustedAdvice(read);
     case ReadFailure::OutOfFiles:
         return outOfFilesAdvice();
     case ReadFailure::NotAFile:
