@@ -215,14 +215,17 @@ std::optional<NotFollowed> locate(const std::string &path, Purpose purpose, Loca
             const std::string which = last && links == 1
                 ? "it is a symbolic link that"
                 : "the symbolic link " + joined(where, name) + " on its way";
-            const std::string owner = userName(status.st_uid);
+            // The owner's name is looked up only for a refusal: a link that is
+            // followed costs no read of the user database.
+            const auto refused = [&](const char *why) {
+                return NotFollowed{0, which + " belongs to " + userName(status.st_uid) + why};
+            };
             if (!followableWhereItStands(status, directory))
-                return NotFollowed{0, which + " belongs to " + owner + ", in " + where
-                                          + ", where anyone may put links"};
+                return NotFollowed{0, refused(", in ").reason + where + ", where anyone may put links"};
             if (!ownerTrusted(status.st_uid))
-                return NotFollowed{0, which + " belongs to " + owner + ", not to you or root"};
+                return refused(", not to you or root");
             if (purpose == Purpose::Writing && last && status.st_uid != ::geteuid())
-                return NotFollowed{0, which + " belongs to " + owner + ", and Tessaro writes only through links of your own"};
+                return refused(", and Tessaro writes only through links of your own");
             char target[PATH_MAX];
             const ssize_t length = ::readlinkat(entry.get(), "", target, sizeof target);
             if (length <= 0 || static_cast<std::size_t>(length) == sizeof target)

@@ -211,8 +211,9 @@ ReadResult readDirectoriesFrom(const std::string &path)
                                    std::string &reason) -> std::optional<std::size_t> {
         DWORD got = 0;
         if (!::ReadFile(file.get(), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
-            lockedWhileRead = heldByAnotherProgram(::GetLastError());
-            reason = systemMessage(::GetLastError());
+            const DWORD error = ::GetLastError();
+            lockedWhileRead = heldByAnotherProgram(error);
+            reason = systemMessage(error);
             return std::nullopt;
         }
         return got;
