@@ -31,11 +31,25 @@ mainWindow() {
     [ -n "$window" ] && echo "$window"
 }
 
+# activate WINDOW: brings WINDOW to the front and waits until it has the
+# keyboard.  windowactivate --sync alone is not enough: it gives up waiting
+# when the window manager has not yet named any window active, and a client
+# that takes the focus itself (Wine) has it only once it answers the manager.
+activate() {
+    xdotool windowactivate "$1" 2>/dev/null
+    for _ in $(seq 200); do
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+        sleep 0.05
+    done
+    echo "FAIL: window $1 never took the keyboard" >&2
+    return 1
+}
+
 # clickPort27601 WINDOW: brings the main window to the front, shows "Other
 # Mods" with Alt+O and clicks "Port 27601", placed as the layout places it:
 # the tab control's corner, its frame, its place in the frame, half its size.
 clickPort27601() {
-    xdotool windowactivate --sync "$1"
+    activate "$1" || return 1
     xdotool key --clearmodifiers alt+o
     sleep 0.3
     xdotool mousemove --window "$1" 124 124 click 1

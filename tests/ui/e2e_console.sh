@@ -72,7 +72,7 @@ windowOf() {
 # lastLine WINDOW: the last line that the console shows.
 lastLine() {
     rm -f "$work/screen"
-    xdotool windowactivate --sync "$1"
+    activate "$1"
     xdotool key --clearmodifiers ctrl+p
     waitFor '[ -e "$work/screen" ]' || fail "xterm printed nothing"
     grep -v '^[[:space:]]*$' "$work/screen" | tail -n 1
@@ -125,7 +125,7 @@ read -r -a stat <<<"$(sed 's/.*) //' "/proc/$server/stat")"
 [ "/dev/$(ps -o tty= -p "$server")" = "$(sed -n 's/^stdin=//p' "$record")" ] || fail "its console's terminal does not control the server"
 
 # A command typed into the console reaches the server.
-xdotool windowactivate --sync "$console"
+activate "$console"
 xdotool type --delay 30 "status"
 xdotool key Return
 waitFor 'grep -qx status "$work/records/$server.input" 2>/dev/null' || fail "the typed command never reached the server"
@@ -139,7 +139,7 @@ waitFor '! alive "$go_between"' || fail "the console outlived its window"
 # Four more servers: two end while Tessaro runs, two after it has ended.
 servers=() windows=()
 for _ in 1 2 3 4; do
-    xdotool windowactivate --sync "$window"
+    activate "$window"
     server=$(newServer xdotool mousemove --window "$window" 300 92 click 1)   # "Port 27602"
     servers+=("$server")
     consoles+=("$(consoleOf "$server")")
@@ -148,12 +148,12 @@ done
 line="$work/quake/qwsv +gamedir fortress -port 27602"
 kill -SEGV "${servers[0]}"
 endedAs "${windows[0]}" 27602 "by signal 11 (Segmentation fault)"
-xdotool windowactivate --sync "${windows[1]}"
+activate "${windows[1]}"
 xdotool key --clearmodifiers ctrl+d   # the end of the server's input, on which it exits
 endedAs "${windows[1]}" 27602 "with exit status 0"
 
 # A server and its console outlive Tessaro.
-xdotool windowactivate --sync "$window"
+activate "$window"
 xdotool key --clearmodifiers alt+x
 waitFor '! kill -0 "$tessaro_pid" 2>/dev/null' || fail "Exit did not end Tessaro"
 sleep 0.5
@@ -174,7 +174,7 @@ done
 alive "${servers[3]}" || fail "pkill -x tessaro-ended ended a running server"
 xprop -id "${windows[3]}" WM_NAME | grep -qF "\"$line\"" || fail "pkill -x tessaro-ended closed a running server's console"
 # ^C in the console reaches the server, and leaves the console be.
-xdotool windowactivate --sync "${windows[3]}"
+activate "${windows[3]}"
 xdotool key --clearmodifiers ctrl+c
 endedAs "${windows[3]}" 27602 "by signal 2 (Interrupt)"
 wmctrl -i -c "${windows[3]}"
