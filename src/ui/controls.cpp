@@ -83,14 +83,16 @@ constexpr int kUnbounded = 1 << 20;
 void fitTextToBox(QLabel *label)
 {
     const int flags = Qt::TextWordWrap | static_cast<int>(label->alignment());
+    const auto fits = [&](const QFont &font) {
+        return QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), kUnbounded), flags, label->text()).height()
+               <= label->height();
+    };
+    // Most texts fit as they are, and keep the font that the others share.
     QFont font = label->font();
-    for (int spacing = 100; spacing >= 90; --spacing) {
-        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, label->width(), kUnbounded), flags, label->text());
-        if (needed.height() <= label->height())
-            break;
-    }
-    label->setFont(font);
+    for (int spacing = 100; spacing > 90 && !fits(font);)
+        font.setLetterSpacing(QFont::PercentageSpacing, --spacing);
+    if (font != label->font())
+        label->setFont(font);
 }
 
 // A single-line text box.  Alt with a letter is a command, never typing: a
