@@ -188,6 +188,9 @@ void ChildWindows::layout(int dpi)
         RECT rect{parent.x + place.left, parent.y + place.top, parent.x + place.left + place.width,
                   parent.y + place.top + place.height};
         corners.push_back({rect.left, rect.top});
+        const HWND child = m_children[i];
+        if (!child)
+            continue;
 
         const HFONT font = control.kind == ControlKind::Frame ? fonts->bold() : fonts->regular();
         if (control.kind == ControlKind::Label
@@ -198,9 +201,6 @@ void ChildWindows::layout(int dpi)
             rect.right = rect.left + text.cx;
             rect.bottom = rect.top + std::max<LONG>(place.height, text.cy);
         }
-        const HWND child = m_children[i];
-        if (!child)
-            continue;
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (control.kind == ControlKind::TabControl) {
             // Equal tabs filling the row, less the two pixels by which the
