@@ -36,7 +36,7 @@ mainWindow() {
 # when the window manager has not yet named any window active, and a client
 # that takes the focus itself (Wine) has it only once it answers the manager.
 activate() {
-    xdotool windowactivate "$1" 2>/dev/null
+    xdotool windowactivate "$1" 2>/dev/null || true  # the wait below says what went wrong
     for _ in $(seq 200); do
         [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
         sleep 0.05
